@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -30,8 +31,11 @@ void *item(uint32_t n) {
 std::vector<std::string> numbered(const char *prefix, int count) {
     std::vector<std::string> out;
     out.reserve(count);
-    for (int i = 0; i < count; ++i)
-        out.push_back(prefix + std::to_string(i) + "-some/typical\\path.c");
+    char text[64];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof text, "%s%d-some/typical\\path.c", prefix, i);
+        out.emplace_back(text);
+    }
     return out;
 }
 

@@ -65,7 +65,9 @@ vec *master_list = nullptr;
 uint32_t serial_counter = 0;
 bool rand_seeded = false;
 
-uint32_t default_hash(const void *key) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)); }
+uint32_t default_hash(const void *key) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
+}
 
 int32_t default_compare(const void *a, const void *b) {
     return static_cast<int32_t>(default_hash(a) - default_hash(b));
@@ -75,7 +77,9 @@ const char *default_key_tostring(const void *key) {
     return key == nullptr ? "NULL" : sc_printf("%p", key);
 }
 
-bool is_alive(const skiplist *h) { return (h->debug->flags & kAlive) != 0; }
+bool is_alive(const skiplist *h) {
+    return (h->debug->flags & kAlive) != 0;
+}
 
 skiplist_tostring_fn key_renderer(const skiplist *h) {
     return h->debug != nullptr ? h->debug->key_tostring : default_key_tostring;
@@ -202,7 +206,9 @@ void free_nodes(skiplist *h) {
 }
 
 // Report order: clashes, inserts, max usage, then address; larger first.
-template <typename T> int descending(T a, T b) { return (a < b) - (a > b); }
+template <typename T> int descending(T a, T b) {
+    return (a < b) - (a > b);
+}
 
 int compare_records(const void *a, const void *b) {
     auto *ra = *static_cast<skiplist_track_record *const *>(a);
@@ -216,7 +222,9 @@ int compare_records(const void *a, const void *b) {
     return descending(reinterpret_cast<uintptr_t>(ra), reinterpret_cast<uintptr_t>(rb));
 }
 
-char yes_no(unsigned flags, unsigned bit) { return (flags & bit) != 0 ? 'Y' : 'n'; }
+char yes_no(unsigned flags, unsigned bit) {
+    return (flags & bit) != 0 ? 'Y' : 'n';
+}
 
 } // namespace
 
@@ -231,8 +239,7 @@ skiplist *skiplist_create(skiplist_hash_fn hash, skiplist_cmp_fn compare,
     if (tracking) {
         if (master_list == nullptr)
             master_list = vec_create(__FILE__, __LINE__);
-        auto *rec =
-            static_cast<skiplist_track_record *>(must_alloc(sizeof(skiplist_track_record)));
+        auto *rec = static_cast<skiplist_track_record *>(must_alloc(sizeof(skiplist_track_record)));
         rec->list = h;
         rec->flags = kAlive;
         if (h->compare == default_compare)
@@ -260,7 +267,9 @@ void skiplist_destroy(skiplist *h) {
     std::free(h);
 }
 
-void skiplist_clear(skiplist *h) { free_nodes(h); }
+void skiplist_clear(skiplist *h) {
+    free_nodes(h);
+}
 
 skiplist *skiplist_copy(skiplist *h) {
     skiplist *copy = skiplist_create(h->hash, h->compare, nullptr, __FILE__, __LINE__);
@@ -343,7 +352,9 @@ void *skiplist_first(skiplist *h) {
     return first != nullptr ? first->value : nullptr;
 }
 
-uint32_t skiplist_count(skiplist *h) { return h->count; }
+uint32_t skiplist_count(skiplist *h) {
+    return h->count;
+}
 
 int skiplist_foreach(skiplist *h, void *context, skiplist_visit_fn visit) {
     for (skiplist_node *n = h->head->forward[0]; n != nullptr; n = n->forward[0])
@@ -374,7 +385,9 @@ uint32_t skiplist_hash_string(const void *str) {
     return h;
 }
 
-void skiplist_track(int on) { tracking = on != 0; }
+void skiplist_track(int on) {
+    tracking = on != 0;
+}
 
 void skiplist_report(void) {
     db_puts("# Skiplist Master List:");
@@ -406,4 +419,6 @@ void skiplist_dump_node(skiplist_node *node, skiplist_tostring_fn key_tostring) 
     }
 }
 
-void skiplist_dump(skiplist *h) { dump_from_head(h, key_renderer(h)); }
+void skiplist_dump(skiplist *h) {
+    dump_from_head(h, key_renderer(h));
+}

@@ -109,11 +109,17 @@ const void *tally_top(tally_table *t) {
     return first != nullptr ? first->key : nullptr;
 }
 
-vec *tally_top_list(tally_table *t) { return t != nullptr ? t->top_list : nullptr; }
+vec *tally_top_list(tally_table *t) {
+    return t != nullptr ? t->top_list : nullptr;
+}
 
-uint32_t tally_entry_count(const tally_entry *e) { return e != nullptr ? e->count : 0; }
+uint32_t tally_entry_count(const tally_entry *e) {
+    return e != nullptr ? e->count : 0;
+}
 
-const void *tally_entry_key(const tally_entry *e) { return e != nullptr ? e->key : nullptr; }
+const void *tally_entry_key(const tally_entry *e) {
+    return e != nullptr ? e->key : nullptr;
+}
 
 void tally_clear(tally_table *t) {
     if (t == nullptr)

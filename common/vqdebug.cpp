@@ -46,8 +46,7 @@ tally_table *gCalleeTally = nullptr;
 
 struct db_option;
 typedef void (*option_handler)(const char *arg);
-typedef const char *(*option_generator)(uint32_t caller, const char *callee,
-                                        const db_option *row);
+typedef const char *(*option_generator)(uint32_t caller, const char *callee, const db_option *row);
 
 struct db_option {
     uint32_t dbo_flags;
@@ -56,9 +55,13 @@ struct db_option {
     option_generator dbo_optGenerator;
 };
 
-bool is_empty(const char *arg) { return arg == nullptr || *arg == '\0'; }
+bool is_empty(const char *arg) {
+    return arg == nullptr || *arg == '\0';
+}
 
-const char *default_out_name() { return sc_printf(kDefaultOutFormat, gNum); }
+const char *default_out_name() {
+    return sc_printf(kDefaultOutFormat, gNum);
+}
 
 // Opens path as the debug-out file; failure is fatal (message 141).
 FILE *open_debug_out(const char *path, const char *mode) {
@@ -213,10 +216,10 @@ const char *gen_num(uint32_t, const char *callee, const db_option *) {
 }
 
 constexpr db_option kOptions[] = {
-    {1, "default", nullptr, gen_flag},   {1, "on", nullptr, gen_flag},
-    {0, "out", handle_out, gen_out},     {2, "sdb", nullptr, gen_flag},
-    {4, "dwarf", nullptr, gen_flag},     {0, "zip", handle_zip, gen_zip},
-    {8, "alerts", nullptr, gen_flag},    {0, "assert", handle_assert, gen_assert},
+    {1, "default", nullptr, gen_flag},     {1, "on", nullptr, gen_flag},
+    {0, "out", handle_out, gen_out},       {2, "sdb", nullptr, gen_flag},
+    {4, "dwarf", nullptr, gen_flag},       {0, "zip", handle_zip, gen_zip},
+    {8, "alerts", nullptr, gen_flag},      {0, "assert", handle_assert, gen_assert},
     {0, "debug", handle_debug, gen_debug}, {kFlagAdt, "adt", nullptr, gen_flag},
     {0, "num", handle_num, gen_num},
 };

@@ -136,9 +136,13 @@ void db_package_add(const char *file, const char *comment) {
         db_warning("Unable to end package zip (%s) after adding \"%s\"", gZipPath, file);
 }
 
-void db_package_add_file(const char *file) { db_package_add(file, nullptr); }
+void db_package_add_file(const char *file) {
+    db_package_add(file, nullptr);
+}
 
-void db_set_app(const char *name) { gAppName = sc_intern(name); }
+void db_set_app(const char *name) {
+    gAppName = sc_intern(name);
+}
 
 void db_finish(void) {
     bool shared_out = std::strcmp(gAppName, kFrontEndName) != 0 && !gDefaultOut;

@@ -27,7 +27,9 @@ uint32_t gIndentStep = kDefaultIndentStep;
 uint32_t gIndentColumns = 0;
 bool gPrintApp = true;
 
-int as_width(uint32_t columns) { return columns > INT_MAX ? INT_MAX : static_cast<int>(columns); }
+int as_width(uint32_t columns) {
+    return columns > INT_MAX ? INT_MAX : static_cast<int>(columns);
+}
 
 void write_prefix(const char *src, int line) {
     int written = std::fprintf(gFile, "%s:%d", os_path_tail(src), line);
@@ -41,8 +43,8 @@ void raise_indent() {
         ++gIndentLevel;
     else
         db_warning("max debug-out indent level readched");
-    gIndentColumns = gIndentColumns > kMaxIndent - gIndentStep ? kMaxIndent
-                                                               : gIndentColumns + gIndentStep;
+    gIndentColumns =
+        gIndentColumns > kMaxIndent - gIndentStep ? kMaxIndent : gIndentColumns + gIndentStep;
 }
 
 void lower_indent() {
@@ -279,9 +281,15 @@ uint32_t db_outdent(void) {
     return gIndentColumns;
 }
 
-uint32_t db_indent_level(void) { return gIndentLevel; }
-uint32_t db_indent_step(void) { return gIndentStep; }
-uint32_t db_indent_columns(void) { return gIndentColumns; }
+uint32_t db_indent_level(void) {
+    return gIndentLevel;
+}
+uint32_t db_indent_step(void) {
+    return gIndentStep;
+}
+uint32_t db_indent_columns(void) {
+    return gIndentColumns;
+}
 
 void db_set_trace_width(uint32_t width) {
     if (width <= 3) {
@@ -291,9 +299,13 @@ void db_set_trace_width(uint32_t width) {
     gTraceWidth = width;
 }
 
-uint32_t db_trace_width(void) { return gTraceWidth; }
+uint32_t db_trace_width(void) {
+    return gTraceWidth;
+}
 
-const char *db_out_path(void) { return gFilePath; }
+const char *db_out_path(void) {
+    return gFilePath;
+}
 
 void db_reset_trace_state(void) {
     gTraceWidth = kDefaultTraceWidth;

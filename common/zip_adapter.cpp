@@ -23,7 +23,9 @@ std::string host_path(const char *path) {
     return host;
 }
 
-zip_t *handle(const mz_zip_archive *pZip) { return static_cast<zip_t *>(pZip->m_pState); }
+zip_t *handle(const mz_zip_archive *pZip) {
+    return static_cast<zip_t *>(pZip->m_pState);
+}
 
 mz_bool open_archive(mz_zip_archive *pZip, const char *pFilename, int flags, mz_zip_mode mode) {
     if (pZip == nullptr || pFilename == nullptr || pZip->m_pState != nullptr)
@@ -87,10 +89,11 @@ mz_bool mz_zip_writer_add_file(mz_zip_archive *pZip, const char *pArchive_name,
         pSrc_filename == nullptr || (pComment == nullptr && comment_size != 0))
         return MZ_FALSE;
     zip_t *za = handle(pZip);
-    zip_source_t *source = zip_source_file(za, host_path(pSrc_filename).c_str(), 0, ZIP_LENGTH_TO_END);
+    zip_source_t *source = zip_source_file(za, host_path(pSrc_filename).c_str(), 0, -1);
     if (source == nullptr)
         return MZ_FALSE;
-    zip_int64_t index = zip_file_add(za, pArchive_name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    zip_int64_t index =
+        zip_file_add(za, pArchive_name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
     if (index < 0) {
         zip_source_free(source);
         return MZ_FALSE;

@@ -50,8 +50,8 @@ extern "C" {
 // PLAT_P_WAIT or a null path or vector.
 intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
 
-// Splits a command line by the Windows runtime's rules into a new
-// null-terminated vector and stores the element count in *count (count may
+// Splits a command line (null counts as empty) by the Windows runtime's
+// rules into a new null-terminated vector and stores the element count in *count (count may
 // be null). Element 0 (the program name) runs to the first blank or tab
 // outside double quotes; quotes toggle quoting and are dropped, backslashes
 // are literal; it is always present, possibly empty. The other elements are
@@ -177,7 +177,8 @@ int plat_rmdir(const char *path);
 // which Windows refuses). 0, or -1 with errno.
 int plat_remove(const char *path);
 
-// What plat_stat64 reports about a path.
+// What plat_stat64 reports about a path. As with the Windows record, the
+// tag shares the function's name: declare it as "struct plat_stat64 st;".
 struct plat_stat64 {
     int64_t size;   // bytes
     int64_t mtime;  // last modification, seconds since 1970 UTC

@@ -75,7 +75,7 @@ extern "C" int plat_raise(int sig) {
 }
 
 extern "C" const char *plat_getenv(const char *name) {
-    return std::getenv(name);
+    return name == nullptr ? nullptr : std::getenv(name);
 }
 
 extern "C" int plat_putenv(const char *assignment) {

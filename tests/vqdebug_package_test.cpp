@@ -1,6 +1,7 @@
 // The debug package (zip archive) and the launch of programs, directly or
 // under a debugger. Packages are read back with standard tools (unzip and
 // Python's zipfile); the debugger is replaced by a recording script.
+#include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -160,9 +162,21 @@ class DebugLaunch : public DebugPackage {
                                   "exit 3\n");
         fs::permissions(recorder_, fs::perms::owner_all);
         fs::copy_file(recorder_, "other.exe");
+        ensure_private_temp_dir_here();
         stand_in_ = db_lldb;
         stand_in_.program = recorder_.c_str();
         db_use_debugger_for_testing(&stand_in_);
+    }
+    // Without TEMP the process's private temporary directory is relative to
+    // the directory it was first made in; make sure it exists here too, so
+    // that the command file can be written after this test's chdir.
+    static void ensure_private_temp_dir_here() {
+        char *probe = os_tmpfile_name_plain();
+        ASSERT_NE(probe, nullptr);
+        std::string dir = sc_dirname(probe);
+        std::free(probe);
+        std::replace(dir.begin(), dir.end(), '\\', '/');
+        fs::create_directories(dir);
     }
     static vec *args_of(std::initializer_list<const char *> items) {
         vec *v = vec_create(__FILE__, __LINE__);

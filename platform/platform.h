@@ -38,8 +38,9 @@ extern "C" {
 // The only launch mode supported: run the child and wait for it (_P_WAIT).
 #define PLAT_P_WAIT 0
 
-// _spawnv in wait mode. The argument vector (null-terminated; may be empty)
-// is joined with single blanks into one command line, exactly as the Windows
+// _spawnv in wait mode. The argument vector (null-terminated; an empty one
+// is taken as holding only the program path, so the child gets no
+// arguments) is joined with single blanks into one command line, exactly as the Windows
 // runtime does, and split again by plat_split_command_line; the resulting
 // vector is what the child receives, element 0 included. The program path is
 // used as given (backslashes mapped; a bare name is taken from the current

@@ -1,0 +1,279 @@
+// platform: the host seam of the suite.
+//
+// This is the one header that names every host call the library makes. Each
+// call is named plat_ followed by the Windows runtime or system call it
+// stands for, and keeps that call's arguments and results, so that the code
+// above reads as it would on Windows. Two backends stand behind it:
+// platform/posix/ (our own implementation of the Windows behaviour on a
+// POSIX host) and platform/windows/ (a thin mapping to the real runtime).
+// The comments below say what the POSIX backend does.
+//
+// Rules every call keeps:
+// - A path handed to a call has every backslash mapped to '/' before it
+//   reaches the host ("dir\\file.c" opens dir/file.c). Paths handed back
+//   (plat_getcwd, plat_pgmptr, directory entries) are in the host's shape,
+//   except where a call says it gives back the caller's own text.
+// - Failure is reported the Windows way: -1, null or 0/false, with errno set
+//   to the host's reason (ENOENT, EEXIST, EBADF, ...). No call prints.
+// - Signal numbers are the Windows ones (PLAT_SIGINT, ...); the backend maps
+//   them to the host's.
+// - Every call listed in enum plat_call can be made to fail on purpose by a
+//   test (plat_fail_next), so that callers' failure paths can be exercised.
+//
+// Nothing outside platform/ includes a host header; everything host-specific
+// the library needs is declared here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---------------------------------------------------------------------------
+// Process launch
+
+// The only launch mode supported: run the child and wait for it (_P_WAIT).
+#define PLAT_P_WAIT 0
+
+// _spawnv in wait mode. The argument vector (null-terminated; may be empty)
+// is joined with single blanks into one command line, exactly as the Windows
+// runtime does, and split again by plat_split_command_line; the resulting
+// vector is what the child receives, element 0 included. The program path is
+// used as given (backslashes mapped, no search along PATH, no added
+// extension). Returns the child's exit status (0-255); a child ended by a
+// host signal gives 128 + the host signal number. Returns -1 with errno set
+// when the program cannot be started (ENOENT for a missing program, EACCES
+// for one that is not executable, ...), and -1/EINVAL for a mode other than
+// PLAT_P_WAIT or a null path or vector.
+intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
+
+// Splits a command line (null counts as empty) by the Windows runtime's
+// rules into a new null-terminated vector and stores the element count in *count (count may
+// be null). Element 0 (the program name) runs to the first blank or tab
+// outside double quotes; quotes toggle quoting and are dropped, backslashes
+// are literal; it is always present, possibly empty. The other elements are
+// separated by blanks and tabs outside quotes; 2n backslashes before a
+// double quote give n backslashes and the quote opens or closes a quoted
+// section, 2n+1 give n backslashes and a literal quote, other backslashes are
+// literal, and inside quotes a doubled quote "" gives one literal quote.
+// The vector and its strings are one block from malloc: the caller frees the
+// returned pointer alone with free(). Null only when memory runs out.
+char **plat_split_command_line(const char *line, int *count);
+
+// _pgmptr: the running executable's real path (on POSIX read from the
+// process's own executable link, symbolic links resolved), in host shape.
+// Owned by the platform layer; never null (empty text if the host cannot
+// tell).
+const char *plat_pgmptr(void);
+
+// _getpid: the process id.
+int plat_getpid(void);
+
+// _onexit: registers fn to run at normal process exit (return from main or
+// exit()), in reverse order of registration, interleaved correctly with
+// atexit handlers. Returns fn, or null when no slot is left (32 slots).
+typedef int (*plat_onexit_fn)(void);
+plat_onexit_fn plat_onexit(plat_onexit_fn fn);
+
+// ---------------------------------------------------------------------------
+// Signals (Windows numbers)
+
+#define PLAT_SIGINT 2    // host SIGINT
+#define PLAT_SIGFPE 8    // host SIGFPE
+#define PLAT_SIGSEGV 11  // host SIGSEGV
+#define PLAT_SIGTERM 15  // host SIGTERM
+#define PLAT_SIGBREAK 21 // host SIGQUIT (Ctrl+\ stands for Ctrl+Break)
+#define PLAT_SIGABRT 22  // host SIGABRT
+
+typedef void (*plat_sighandler)(int);
+#define PLAT_SIG_DFL ((plat_sighandler)0)
+#define PLAT_SIG_IGN ((plat_sighandler)1)
+#define PLAT_SIG_ERR ((plat_sighandler)-1)
+
+// signal: installs handler for the Windows signal number sig (or
+// PLAT_SIG_DFL / PLAT_SIG_IGN). The handler receives the Windows number. As
+// on Windows the disposition is reset to the default before the handler
+// runs, so a handler that wants to stay must install itself again. Returns
+// the previous handler, or PLAT_SIG_ERR with errno EINVAL for a number that
+// is not in the table above.
+plat_sighandler plat_signal(int sig, plat_sighandler handler);
+
+// raise: raises the Windows signal number sig in this process. 0, or
+// non-zero for an unknown number.
+int plat_raise(int sig);
+
+// The host signal number for a Windows one, or -1 when it has none.
+int plat_host_signal(int windows_sig);
+// The Windows signal number for a host one, or -1 when it has none.
+int plat_windows_signal(int host_sig);
+
+// ---------------------------------------------------------------------------
+// Descriptors and streams
+
+// _dup: a new descriptor for the same open file, or -1 with errno.
+int plat_dup(int fd);
+// _dup2: makes fd2 refer to fd1's open file (closing fd2 first). 0 on
+// success (the Windows result, not fd2), -1 with errno.
+int plat_dup2(int fd1, int fd2);
+// _close: 0, or -1 with errno.
+int plat_close(int fd);
+// _fileno: the descriptor of a stream, or -1 for null.
+int plat_fileno(FILE *stream);
+// _isatty: non-zero when fd is a terminal.
+int plat_isatty(int fd);
+// fopen: opens path with a Windows mode ("r", "wt", "rb+", ...; the text
+// and binary letters are accepted and mean nothing on POSIX). Null with
+// errno.
+FILE *plat_fopen(const char *path, const char *mode);
+// freopen: reopens stream on path (the mode as for plat_fopen). On failure
+// null with errno, and the stream is closed, as the C runtime does.
+FILE *plat_freopen(const char *path, const char *mode, FILE *stream);
+
+// ---------------------------------------------------------------------------
+// Environment and time
+
+// getenv: the variable's value, or null when it is not set. The text
+// belongs to the environment and changes with the next plat_putenv.
+const char *plat_getenv(const char *name);
+// _putenv: "NAME=value" sets the variable (the text is copied), "NAME="
+// removes it. 0, or -1 with errno EINVAL when there is no '=' or no name.
+int plat_putenv(const char *assignment);
+// _time64: seconds since 1970-01-01 UTC; also stored in *t unless t is null.
+int64_t plat_time64(int64_t *t);
+// _tzset: re-reads the time zone from the TZ variable.
+void plat_tzset(void);
+
+// ---------------------------------------------------------------------------
+// Temporary names
+
+// Size of a buffer that holds any name plat_tmpnam makes.
+#define PLAT_L_TMPNAM 64
+
+// tmpnam: a Windows-shaped name, a backslash and a tail ("\\s<pid>.<n>",
+// n counting up from 1 in each process), unique among all processes alive
+// at the same time. Writes it into buf (PLAT_L_TMPNAM bytes) and returns
+// buf; with a null buf returns a buffer of the platform layer that the next
+// call overwrites. Creates nothing.
+char *plat_tmpnam(char *buf);
+
+// ---------------------------------------------------------------------------
+// Directories and files
+
+// Longest path the Windows-shaped records below hold (MAX_PATH).
+#define PLAT_MAX_PATH 260
+
+// _getcwd: the current directory in host shape, in buf of size bytes; with
+// a null buf a new malloc'd buffer the caller frees. Null with errno (ERANGE
+// when it does not fit).
+char *plat_getcwd(char *buf, int size);
+// _chdir: 0, or -1 with errno.
+int plat_chdir(const char *path);
+// _rmdir: removes an empty directory. 0, or -1 with errno.
+int plat_rmdir(const char *path);
+// remove: removes a file (the POSIX host also removes an empty directory,
+// which Windows refuses). 0, or -1 with errno.
+int plat_remove(const char *path);
+
+// What plat_stat64 reports about a path. As with the Windows record, the
+// tag shares the function's name: declare it as "struct plat_stat64 st;".
+struct plat_stat64 {
+    int64_t size;   // bytes
+    int64_t mtime;  // last modification, seconds since 1970 UTC
+    int64_t atime;  // last access
+    int64_t ctime;  // last status change (creation on Windows)
+    uint32_t mode;  // the host's permission bits (0777 mask)
+    int is_dir;     // non-zero for a directory
+    int is_regular; // non-zero for a regular file
+};
+// _stat64: fills *st for path (symbolic links followed). 0, or -1 with
+// errno (ENOENT for a missing path).
+int plat_stat64(const char *path, struct plat_stat64 *st);
+
+// Directory listing: open, read entry names one by one, close.
+typedef struct plat_dir plat_dir;
+// Opens path for listing; null with errno.
+plat_dir *plat_opendir(const char *path);
+// The next entry's name ("." and ".." included, in host order), or null at
+// the end. The text is the listing's and is overwritten by the next call.
+const char *plat_readdir(plat_dir *dir);
+// Closes the listing (null is ignored).
+void plat_closedir(plat_dir *dir);
+
+// CreateDirectoryA: creates one directory, readable, writable and
+// searchable by its owner only (0700); the security argument is ignored.
+// Non-zero on success. 0 with errno on failure: EEXIST when anything
+// (a file, a directory, a dangling or planted symbolic link) already has
+// that name, ENOENT when the parent is missing.
+int plat_CreateDirectoryA(const char *path, void *security);
+
+// What plat_FindFirstFileA found.
+struct plat_find_data {
+    char cFileName[PLAT_MAX_PATH]; // the entry's name as its directory holds it
+    int is_dir;                    // non-zero for a directory
+};
+typedef struct plat_find *plat_find_handle;
+// FindFirstFileA for one path without wildcards ('*' and '?' are plain
+// characters): looks the last component up in its parent directory and
+// reports the name the directory holds, exact case preferred, otherwise the
+// first entry that matches ignoring case (so a caller comparing names sees
+// the difference). Returns a handle to close with plat_FindClose, or null
+// with errno ENOENT when nothing matches.
+plat_find_handle plat_FindFirstFileA(const char *path, struct plat_find_data *data);
+// FindClose: releases the handle. Non-zero on success, 0 for null.
+int plat_FindClose(plat_find_handle handle);
+
+// GetShortPathNameA: POSIX has no short names, so an existing path comes
+// back unchanged (the caller's own text, backslashes included). Returns the
+// length copied (without the terminating zero) when it fits in size bytes;
+// the size needed (with the zero) when it does not, leaving buf untouched;
+// 0 with errno ENOENT for a missing path.
+uint32_t plat_GetShortPathNameA(const char *path, char *buf, uint32_t size);
+
+// What plat_GetSystemInfo reports (the field the library uses).
+struct plat_system_info {
+    uint32_t dwNumberOfProcessors; // processors online, at least 1
+};
+// GetSystemInfo: fills *info.
+void plat_GetSystemInfo(struct plat_system_info *info);
+
+// ---------------------------------------------------------------------------
+// Fault injection (for tests)
+
+// The host calls that a test can make fail.
+enum plat_call {
+    PLAT_CALL_SPAWNV,
+    PLAT_CALL_DUP,
+    PLAT_CALL_DUP2,
+    PLAT_CALL_CLOSE,
+    PLAT_CALL_FOPEN,
+    PLAT_CALL_FREOPEN,
+    PLAT_CALL_PUTENV,
+    PLAT_CALL_TMPNAM,
+    PLAT_CALL_GETCWD,
+    PLAT_CALL_CHDIR,
+    PLAT_CALL_RMDIR,
+    PLAT_CALL_REMOVE,
+    PLAT_CALL_STAT64,
+    PLAT_CALL_OPENDIR,
+    PLAT_CALL_CREATEDIRECTORY,
+    PLAT_CALL_FINDFIRSTFILE,
+    PLAT_CALL_GETSHORTPATHNAME,
+    PLAT_CALL_COUNT
+};
+
+// Makes the next call of that kind fail with errno err (non-zero; 0 withdraws
+// the failure), without touching the host, in the failure shape documented
+// for the call. An injected plat_freopen failure leaves the stream open.
+void plat_fail_next(enum plat_call call, int err);
+// Lets skip calls of that kind pass, then makes the one after fail with
+// err (skip 0 is plat_fail_next).
+void plat_fail_after(enum plat_call call, int skip, int err);
+// Withdraws every pending failure.
+void plat_fail_reset(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,249 @@
+// POSIX backend: descriptors, streams, temporary names, directories and file
+// queries. Only truly host-specific code lives here.
+#include "platform/fault.h"
+#include "platform/platform.h"
+#include "platform/posix/host.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string host_path(const char *path) {
+    std::string host = path == nullptr ? std::string() : std::string(path);
+    for (char &c : host)
+        if (c == '\\')
+            c = '/';
+    return host;
+}
+
+struct plat_dir {
+    DIR *host;
+};
+
+struct plat_find {
+    char unused;
+};
+
+namespace {
+
+// A Windows stream mode without the text letter, which POSIX lacks.
+std::string host_mode(const char *mode) {
+    std::string host;
+    for (const char *m = mode; m != nullptr && *m != '\0'; ++m)
+        if (*m != 't')
+            host += *m;
+    return host;
+}
+
+// The directory part of a host path ("." when there is none) and its last
+// component.
+void split_last_component(const std::string &path, std::string &parent, std::string &name) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        parent = ".";
+        name = path;
+        return;
+    }
+    parent = slash == 0 ? "/" : path.substr(0, slash);
+    name = path.substr(slash + 1);
+}
+
+// The entry of directory parent named like name: exact case first, else the
+// first that matches ignoring case. Empty when nothing matches.
+std::string find_entry(const std::string &parent, const std::string &name) {
+    DIR *dir = opendir(parent.c_str());
+    if (dir == nullptr)
+        return std::string();
+    std::string caseless;
+    while (const dirent *entry = readdir(dir)) {
+        if (name == entry->d_name) {
+            closedir(dir);
+            return name;
+        }
+        if (caseless.empty() && strcasecmp(name.c_str(), entry->d_name) == 0)
+            caseless = entry->d_name;
+    }
+    closedir(dir);
+    return caseless;
+}
+
+unsigned tmpnam_counter = 0;
+char tmpnam_buffer[PLAT_L_TMPNAM];
+
+} // namespace
+
+extern "C" int plat_dup(int fd) {
+    if (plat_fault_take(PLAT_CALL_DUP))
+        return -1;
+    return dup(fd);
+}
+
+extern "C" int plat_dup2(int fd1, int fd2) {
+    if (plat_fault_take(PLAT_CALL_DUP2))
+        return -1;
+    return dup2(fd1, fd2) < 0 ? -1 : 0;
+}
+
+extern "C" int plat_close(int fd) {
+    if (plat_fault_take(PLAT_CALL_CLOSE))
+        return -1;
+    return close(fd);
+}
+
+extern "C" int plat_fileno(FILE *stream) {
+    if (stream == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    return fileno(stream);
+}
+
+extern "C" int plat_isatty(int fd) {
+    return isatty(fd);
+}
+
+extern "C" FILE *plat_fopen(const char *path, const char *mode) {
+    if (plat_fault_take(PLAT_CALL_FOPEN))
+        return nullptr;
+    return std::fopen(host_path(path).c_str(), host_mode(mode).c_str());
+}
+
+extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
+    if (plat_fault_take(PLAT_CALL_FREOPEN))
+        return nullptr;
+    return std::freopen(host_path(path).c_str(), host_mode(mode).c_str(), stream);
+}
+
+extern "C" char *plat_tmpnam(char *buf) {
+    if (plat_fault_take(PLAT_CALL_TMPNAM))
+        return nullptr;
+    char *out = buf == nullptr ? tmpnam_buffer : buf;
+    std::snprintf(out, PLAT_L_TMPNAM, "\\s%d.%u", static_cast<int>(getpid()), ++tmpnam_counter);
+    return out;
+}
+
+extern "C" char *plat_getcwd(char *buf, int size) {
+    if (plat_fault_take(PLAT_CALL_GETCWD))
+        return nullptr;
+    if (buf != nullptr)
+        return getcwd(buf, size < 0 ? 0 : static_cast<size_t>(size));
+    for (size_t capacity = size > 256 ? static_cast<size_t>(size) : 256;; capacity *= 2) {
+        char *heap = static_cast<char *>(std::malloc(capacity));
+        if (heap == nullptr) {
+            errno = ENOMEM;
+            return nullptr;
+        }
+        if (getcwd(heap, capacity) != nullptr)
+            return heap;
+        std::free(heap);
+        if (errno != ERANGE)
+            return nullptr;
+    }
+}
+
+extern "C" int plat_chdir(const char *path) {
+    if (plat_fault_take(PLAT_CALL_CHDIR))
+        return -1;
+    return chdir(host_path(path).c_str());
+}
+
+extern "C" int plat_rmdir(const char *path) {
+    if (plat_fault_take(PLAT_CALL_RMDIR))
+        return -1;
+    return rmdir(host_path(path).c_str());
+}
+
+extern "C" int plat_remove(const char *path) {
+    if (plat_fault_take(PLAT_CALL_REMOVE))
+        return -1;
+    return std::remove(host_path(path).c_str());
+}
+
+extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
+    if (plat_fault_take(PLAT_CALL_STAT64))
+        return -1;
+    struct stat host {};
+    if (stat(host_path(path).c_str(), &host) != 0)
+        return -1;
+    st->size = static_cast<int64_t>(host.st_size);
+    st->mtime = static_cast<int64_t>(host.st_mtime);
+    st->atime = static_cast<int64_t>(host.st_atime);
+    st->ctime = static_cast<int64_t>(host.st_ctime);
+    st->mode = static_cast<uint32_t>(host.st_mode & 0777);
+    st->is_dir = S_ISDIR(host.st_mode) ? 1 : 0;
+    st->is_regular = S_ISREG(host.st_mode) ? 1 : 0;
+    return 0;
+}
+
+extern "C" plat_dir *plat_opendir(const char *path) {
+    if (plat_fault_take(PLAT_CALL_OPENDIR))
+        return nullptr;
+    DIR *host = opendir(host_path(path).c_str());
+    if (host == nullptr)
+        return nullptr;
+    return new plat_dir{host};
+}
+
+extern "C" const char *plat_readdir(plat_dir *dir) {
+    const dirent *entry = dir == nullptr ? nullptr : readdir(dir->host);
+    return entry == nullptr ? nullptr : entry->d_name;
+}
+
+extern "C" void plat_closedir(plat_dir *dir) {
+    if (dir == nullptr)
+        return;
+    closedir(dir->host);
+    delete dir;
+}
+
+extern "C" int plat_CreateDirectoryA(const char *path, void *security) {
+    (void)security;
+    if (plat_fault_take(PLAT_CALL_CREATEDIRECTORY))
+        return 0;
+    return mkdir(host_path(path).c_str(), 0700) == 0 ? 1 : 0;
+}
+
+extern "C" plat_find_handle plat_FindFirstFileA(const char *path, struct plat_find_data *data) {
+    if (plat_fault_take(PLAT_CALL_FINDFIRSTFILE))
+        return nullptr;
+    std::string parent;
+    std::string name;
+    split_last_component(host_path(path), parent, name);
+    std::string found = name.empty() ? std::string() : find_entry(parent, name);
+    if (found.empty() || found.size() >= sizeof data->cFileName) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    std::memcpy(data->cFileName, found.c_str(), found.size() + 1);
+    struct stat host {};
+    data->is_dir = stat((parent + "/" + found).c_str(), &host) == 0 && S_ISDIR(host.st_mode);
+    return new plat_find{};
+}
+
+extern "C" int plat_FindClose(plat_find_handle handle) {
+    if (handle == nullptr)
+        return 0;
+    delete handle;
+    return 1;
+}
+
+extern "C" uint32_t plat_GetShortPathNameA(const char *path, char *buf, uint32_t size) {
+    if (plat_fault_take(PLAT_CALL_GETSHORTPATHNAME))
+        return 0;
+    struct stat host {};
+    if (path == nullptr || stat(host_path(path).c_str(), &host) != 0) {
+        errno = ENOENT;
+        return 0;
+    }
+    size_t length = std::strlen(path);
+    if (buf == nullptr || length + 1 > size)
+        return static_cast<uint32_t>(length + 1);
+    std::memmove(buf, path, length + 1);
+    return static_cast<uint32_t>(length);
+}

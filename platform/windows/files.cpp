@@ -1,0 +1,166 @@
+// Windows backend: descriptors, streams, temporary names, directories and
+// file queries, mapped straight onto the Windows runtime and system calls.
+// Paths are handed over as they are; Windows takes both separators.
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <direct.h>
+#include <io.h>
+#include <string>
+#include <sys/stat.h>
+#include <windows.h>
+
+struct plat_dir {
+    intptr_t handle;
+    bool first_pending; // the entry _findfirst64 gave is not read yet
+    __finddata64_t data;
+};
+
+namespace {
+
+// errno for the last Windows error of a system call.
+int errno_of_last_error() {
+    switch (GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return EEXIST;
+    case ERROR_ACCESS_DENIED:
+        return EACCES;
+    default:
+        return ENOENT;
+    }
+}
+
+} // namespace
+
+extern "C" int plat_dup(int fd) {
+    return plat_fault_take(PLAT_CALL_DUP) ? -1 : _dup(fd);
+}
+
+extern "C" int plat_dup2(int fd1, int fd2) {
+    return plat_fault_take(PLAT_CALL_DUP2) ? -1 : _dup2(fd1, fd2);
+}
+
+extern "C" int plat_close(int fd) {
+    return plat_fault_take(PLAT_CALL_CLOSE) ? -1 : _close(fd);
+}
+
+extern "C" int plat_fileno(FILE *stream) {
+    return stream == nullptr ? -1 : _fileno(stream);
+}
+
+extern "C" int plat_isatty(int fd) {
+    return _isatty(fd);
+}
+
+extern "C" FILE *plat_fopen(const char *path, const char *mode) {
+    return plat_fault_take(PLAT_CALL_FOPEN) ? nullptr : std::fopen(path, mode);
+}
+
+extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
+    return plat_fault_take(PLAT_CALL_FREOPEN) ? nullptr : std::freopen(path, mode, stream);
+}
+
+extern "C" char *plat_tmpnam(char *buf) {
+    return plat_fault_take(PLAT_CALL_TMPNAM) ? nullptr : std::tmpnam(buf);
+}
+
+extern "C" char *plat_getcwd(char *buf, int size) {
+    return plat_fault_take(PLAT_CALL_GETCWD) ? nullptr : _getcwd(buf, size);
+}
+
+extern "C" int plat_chdir(const char *path) {
+    return plat_fault_take(PLAT_CALL_CHDIR) ? -1 : _chdir(path);
+}
+
+extern "C" int plat_rmdir(const char *path) {
+    return plat_fault_take(PLAT_CALL_RMDIR) ? -1 : _rmdir(path);
+}
+
+extern "C" int plat_remove(const char *path) {
+    return plat_fault_take(PLAT_CALL_REMOVE) ? -1 : std::remove(path);
+}
+
+extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
+    struct _stat64 host;
+    if (plat_fault_take(PLAT_CALL_STAT64) || _stat64(path, &host) != 0)
+        return -1;
+    st->size = host.st_size;
+    st->mtime = host.st_mtime;
+    st->atime = host.st_atime;
+    st->ctime = host.st_ctime;
+    st->mode = host.st_mode & 0777;
+    st->is_dir = (host.st_mode & _S_IFDIR) != 0;
+    st->is_regular = (host.st_mode & _S_IFREG) != 0;
+    return 0;
+}
+
+extern "C" plat_dir *plat_opendir(const char *path) {
+    if (plat_fault_take(PLAT_CALL_OPENDIR))
+        return nullptr;
+    plat_dir *dir = new plat_dir{};
+    dir->handle = _findfirst64((std::string(path) + "\\*").c_str(), &dir->data);
+    if (dir->handle == -1) {
+        delete dir;
+        return nullptr;
+    }
+    dir->first_pending = true;
+    return dir;
+}
+
+extern "C" const char *plat_readdir(plat_dir *dir) {
+    if (dir == nullptr)
+        return nullptr;
+    if (dir->first_pending)
+        dir->first_pending = false;
+    else if (_findnext64(dir->handle, &dir->data) != 0)
+        return nullptr;
+    return dir->data.name;
+}
+
+extern "C" void plat_closedir(plat_dir *dir) {
+    if (dir == nullptr)
+        return;
+    _findclose(dir->handle);
+    delete dir;
+}
+
+extern "C" int plat_CreateDirectoryA(const char *path, void *security) {
+    if (plat_fault_take(PLAT_CALL_CREATEDIRECTORY))
+        return 0;
+    if (CreateDirectoryA(path, static_cast<LPSECURITY_ATTRIBUTES>(security)))
+        return 1;
+    errno = errno_of_last_error();
+    return 0;
+}
+
+extern "C" plat_find_handle plat_FindFirstFileA(const char *path, struct plat_find_data *data) {
+    if (plat_fault_take(PLAT_CALL_FINDFIRSTFILE))
+        return nullptr;
+    WIN32_FIND_DATAA host;
+    HANDLE handle = FindFirstFileA(path, &host);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    std::strncpy(data->cFileName, host.cFileName, sizeof data->cFileName - 1);
+    data->cFileName[sizeof data->cFileName - 1] = '\0';
+    data->is_dir = (host.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return reinterpret_cast<plat_find_handle>(handle);
+}
+
+extern "C" int plat_FindClose(plat_find_handle handle) {
+    return handle == nullptr ? 0 : FindClose(reinterpret_cast<HANDLE>(handle));
+}
+
+extern "C" uint32_t plat_GetShortPathNameA(const char *path, char *buf, uint32_t size) {
+    if (plat_fault_take(PLAT_CALL_GETSHORTPATHNAME))
+        return 0;
+    DWORD n = GetShortPathNameA(path, buf, size);
+    if (n == 0)
+        errno = ENOENT;
+    return n;
+}

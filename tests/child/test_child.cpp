@@ -1,0 +1,81 @@
+// vq4_test_child: a small program that tests launch to see what a child
+// received and to make it behave in a chosen way.
+//
+// Usage, by the first argument:
+//   (none), or anything that is not a command below (for example "args"):
+//       prints every argument after argv[0], each on its own line as "[%s]",
+//       and exits with 0. "vq4_test_child args a b" prints [args] [a] [b].
+//   otherwise a sequence of commands, run in order, then exit 0:
+//       out TEXT     writes TEXT and a newline to standard output
+//       err TEXT     writes TEXT and a newline to standard error
+//       exit N       exits with status N at once
+//       signal N     raises host signal N (with its default action)
+//       cwd          prints the working directory and a newline
+//       tmpnam N     prints N names from plat_tmpnam, one per line
+//   for example "out a err b out c exit 3".
+// Every line is flushed at once, so that output captured from both streams
+// into one file keeps the order in which it was written.
+#include "platform/platform.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+void put_line(FILE *stream, const char *text) {
+    std::fprintf(stream, "%s\n", text);
+    std::fflush(stream);
+}
+
+bool is_command(const char *word) {
+    static const char *const commands[] = {"out", "err", "exit", "signal", "cwd", "tmpnam"};
+    for (const char *c : commands)
+        if (std::strcmp(word, c) == 0)
+            return true;
+    return false;
+}
+
+int print_arguments(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        std::printf("[%s]\n", argv[i]);
+    return 0;
+}
+
+// Runs the command at argv[i]; returns how many words it took.
+int run_command(int argc, char **argv, int i) {
+    const char *command = argv[i];
+    const char *operand = i + 1 < argc ? argv[i + 1] : "";
+    if (std::strcmp(command, "cwd") == 0) {
+        put_line(stdout, std::filesystem::current_path().string().c_str());
+        return 1;
+    }
+    if (std::strcmp(command, "out") == 0)
+        put_line(stdout, operand);
+    else if (std::strcmp(command, "err") == 0)
+        put_line(stderr, operand);
+    else if (std::strcmp(command, "exit") == 0)
+        std::exit(std::atoi(operand));
+    else if (std::strcmp(command, "signal") == 0)
+        std::raise(std::atoi(operand));
+    else if (std::strcmp(command, "tmpnam") == 0)
+        for (int n = std::atoi(operand); n > 0; --n)
+            put_line(stdout, plat_tmpnam(nullptr));
+    else {
+        std::fprintf(stderr, "vq4_test_child: unknown command \"%s\"\n", command);
+        std::exit(2);
+    }
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2 || !is_command(argv[1]))
+        return print_arguments(argc, argv);
+    for (int i = 1; i < argc;)
+        i += run_command(argc, argv, i);
+    return 0;
+}

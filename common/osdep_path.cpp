@@ -5,6 +5,8 @@
 // for any input, empty strings and separator-only paths included.
 #include "common/osdep.h"
 
+#include "common/osdep_internal.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,27 +16,6 @@ namespace {
 
 bool is_separator(char c) {
     return c == '\\' || c == '/';
-}
-
-// Heap copy of the first n characters of text.
-char *heap_copy(std::string_view text) {
-    auto *copy = static_cast<char *>(std::malloc(text.size() + 1));
-    if (copy == nullptr)
-        return nullptr;
-    std::memcpy(copy, text.data(), text.size());
-    copy[text.size()] = '\0';
-    return copy;
-}
-
-// Position of the last '\\', else of the last '/', else of the last ':';
-// npos when the path has none of them.
-size_t last_separator(std::string_view path) {
-    for (char sep : {'\\', '/', ':'}) {
-        size_t at = path.rfind(sep);
-        if (at != std::string_view::npos)
-            return at;
-    }
-    return std::string_view::npos;
 }
 
 bool is_dot_component(std::string_view rest, size_t length) {
@@ -56,7 +37,7 @@ char *stem(const char *path, bool keep_dot) {
     size_t dot = base.rfind('.');
     if (dot != std::string_view::npos)
         base = base.substr(0, keep_dot ? dot + 1 : dot);
-    return heap_copy(base);
+    return osdep_heap_copy(base);
 }
 
 } // namespace
@@ -64,20 +45,20 @@ char *stem(const char *path, bool keep_dot) {
 const char *os_path_tail(const char *path) {
     if (path == nullptr)
         return nullptr;
-    size_t at = last_separator(path);
+    size_t at = osdep_last_separator(path);
     return at == std::string_view::npos ? path : path + at + 1;
 }
 
 char *os_path_basename(const char *path) {
-    return path == nullptr ? nullptr : heap_copy(os_path_tail(path));
+    return path == nullptr ? nullptr : osdep_heap_copy(os_path_tail(path));
 }
 
 char *os_path_dirname(const char *path) {
     if (path == nullptr)
         return nullptr;
     std::string_view text = path;
-    size_t at = last_separator(text);
-    return at == std::string_view::npos ? nullptr : heap_copy(text.substr(0, at));
+    size_t at = osdep_last_separator(text);
+    return at == std::string_view::npos ? nullptr : osdep_heap_copy(text.substr(0, at));
 }
 
 char *os_path_stem_dot(const char *path) {
@@ -107,7 +88,7 @@ char *os_path_join(const char *dir, const char *name) {
     std::string joined;
     joined.reserve(head.size() + 1 + tail.size());
     joined.append(head).append(1, '\\').append(tail);
-    return heap_copy(joined);
+    return osdep_heap_copy(joined);
 }
 
 char *os_path_join3(uint32_t, const char *dir, const char *name) {
@@ -152,7 +133,7 @@ char *os_path_normalize(const char *path) {
     size_t n = out.size();
     if (n >= 3 && is_separator(out[n - 1]) && out[n - 2] != ':')
         out.pop_back();
-    return heap_copy(out);
+    return osdep_heap_copy(out);
 }
 
 bool os_path_is_absolute(const char *path) {
@@ -186,7 +167,7 @@ char *os_path_relative(const char *path) {
         std::string_view rest = text.substr(prefix.size());
         if (!rest.empty() && is_separator(rest.front()))
             rest.remove_prefix(1);
-        result = heap_copy(rest.empty() ? std::string_view(".") : rest);
+        result = osdep_heap_copy(rest.empty() ? std::string_view(".") : rest);
         std::free(absolute);
     }
     std::free(cwd);

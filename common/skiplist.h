@@ -27,12 +27,12 @@ typedef struct vec vec;
 typedef struct skiplist skiplist;
 typedef struct skiplist_node skiplist_node;
 
-typedef uint32_t (*skiplist_hash_fn)(void *key);
-typedef int32_t (*skiplist_cmp_fn)(void *a, void *b);
+typedef uint32_t (*skiplist_hash_fn)(const void *key);
+typedef int32_t (*skiplist_cmp_fn)(const void *a, const void *b);
 // Renders a key for the dumps; the result is interned or static.
-typedef const char *(*skiplist_tostring_fn)(void *key);
+typedef const char *(*skiplist_tostring_fn)(const void *key);
 // Called for each entry by skiplist_foreach; the result is ignored.
-typedef int (*skiplist_visit_fn)(void *context, void *key, void *value);
+typedef int (*skiplist_visit_fn)(void *context, const void *key, void *value);
 
 // A new empty list. Null functions select the defaults. file and line name
 // the creating code for the master-list report.
@@ -48,18 +48,18 @@ skiplist *skiplist_copy(skiplist *h);
 // Adds key with value; returns 1, or 0 (nothing changes) when an equal key is
 // present. file and line name the calling code for the clash trace and the
 // order check.
-int skiplist_insert(skiplist *h, void *key, void *value, const char *file, int line);
+int skiplist_insert(skiplist *h, const void *key, void *value, const char *file, int line);
 // Removes the entry with an equal key and returns its value; null when absent.
-void *skiplist_remove(skiplist *h, void *key);
+void *skiplist_remove(skiplist *h, const void *key);
 // The value stored with an equal key, or null.
-void *skiplist_lookup(skiplist *h, void *key);
+void *skiplist_lookup(skiplist *h, const void *key);
 // 1 when an equal key is present; 0 otherwise or for a null list.
-int skiplist_haskey(skiplist *h, void *key);
+int skiplist_haskey(skiplist *h, const void *key);
 // The value of an equal key, else of the last entry ordered before key, else null.
-void *skiplist_lookup_floor(skiplist *h, void *key);
+void *skiplist_lookup_floor(skiplist *h, const void *key);
 // The value of the entry after an equal key, else of the first entry ordered
 // after key, else null.
-void *skiplist_lookup_next(skiplist *h, void *key);
+void *skiplist_lookup_next(skiplist *h, const void *key);
 // The value of the first entry, or null.
 void *skiplist_first(skiplist *h);
 uint32_t skiplist_count(skiplist *h);
@@ -71,7 +71,7 @@ vec *skiplist_values(skiplist *h);
 
 // The string hash offered to users: h = h * 2 + c over every character
 // (signed) including the terminating zero.
-uint32_t skiplist_hash_string(void *key);
+uint32_t skiplist_hash_string(const void *str);
 
 // Turns tracking of lists created from now on on or off.
 void skiplist_track(int on);

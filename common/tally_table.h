@@ -21,24 +21,25 @@ typedef struct vec vec;
 typedef struct tally_table tally_table;
 typedef struct tally_entry tally_entry;
 
-typedef uint32_t (*tally_hash_fn)(void *key);
+// The same type as the hash table's hash_fn (hash_string_nocase fits).
+typedef uint32_t (*tally_hash_fn)(const void *key);
 // Orders two keys of equal count in the top list.
-typedef int (*tally_cmp_fn)(void *a, void *b);
+typedef int (*tally_cmp_fn)(const void *a, const void *b);
 
 // A new table with size hash buckets and a top list of top_list_size entries
 // (both at least 1), hashing keys with hash; tie_break may be null.
 tally_table *tally_create(uint32_t size, uint32_t top_list_size, tally_hash_fn hash,
                           tally_cmp_fn tie_break);
 // Counts one more occurrence of key; returns the new count.
-uint32_t tally_add(tally_table *t, void *key);
+uint32_t tally_add(tally_table *t, const void *key);
 // The key with the highest count, or null when nothing was counted.
-void *tally_top(tally_table *t);
+const void *tally_top(tally_table *t);
 // The top list (entries, highest count first; owned by the table), or null
 // for a null table.
 vec *tally_top_list(tally_table *t);
 // An entry's count (0 for null) and key (null for null).
 uint32_t tally_entry_count(const tally_entry *e);
-void *tally_entry_key(const tally_entry *e);
+const void *tally_entry_key(const tally_entry *e);
 // Forgets every count; the table stays usable. Null: nothing.
 void tally_clear(tally_table *t);
 // Frees the table and everything it owns (not the keys). Null: nothing.

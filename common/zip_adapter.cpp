@@ -1,23 +1,135 @@
-// zip_adapter: the debug package's zip operations (placeholders until the
-// implementation over the zip library lands).
+// zip_adapter: the debug package's zip operations, done by libzip.
+//
+// libzip keeps every change in memory until zip_close, which writes the
+// whole archive to a temporary file beside the original (existing entries
+// are copied without recompressing) and renames it over the original only
+// when it is complete. That is what keeps a package intact whenever an
+// addition fails. The record's m_pState holds the libzip handle.
 #include "common/zip_adapter.h"
 
-mz_bool mz_zip_reader_init_file(mz_zip_archive *, const char *, mz_uint32) {
-    return MZ_FALSE;
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <zip.h>
+
+namespace {
+
+constexpr mz_uint kLevelMask = 0xF;
+
+// Paths may use either separator; '/' is understood by every host.
+std::string host_path(const char *path) {
+    std::string host = path;
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return host;
 }
-mz_bool mz_zip_writer_init_from_reader(mz_zip_archive *, const char *) {
-    return MZ_FALSE;
+
+zip_t *handle(const mz_zip_archive *pZip) {
+    return static_cast<zip_t *>(pZip->m_pState);
 }
-mz_bool mz_zip_writer_init_file(mz_zip_archive *, const char *, mz_uint64) {
-    return MZ_FALSE;
+
+mz_bool open_archive(mz_zip_archive *pZip, const char *pFilename, int flags, mz_zip_mode mode) {
+    if (pZip == nullptr || pFilename == nullptr || pZip->m_pState != nullptr)
+        return MZ_FALSE;
+    int error = 0;
+    zip_t *za = zip_open(host_path(pFilename).c_str(), flags, &error);
+    if (za == nullptr)
+        return MZ_FALSE;
+    pZip->m_pState = za;
+    pZip->m_zip_mode = mode;
+    pZip->m_total_files = static_cast<mz_uint32>(zip_get_num_entries(za, 0));
+    return MZ_TRUE;
 }
-mz_bool mz_zip_writer_add_file(mz_zip_archive *, const char *, const char *, const void *,
-                               mz_uint16, mz_uint) {
-    return MZ_FALSE;
+
+// Whether the file can be opened for writing, without changing it.
+bool can_update(const char *pFilename) {
+    FILE *fp = std::fopen(host_path(pFilename).c_str(), "r+b");
+    if (fp == nullptr)
+        return false;
+    std::fclose(fp);
+    return true;
 }
-mz_bool mz_zip_writer_finalize_archive(mz_zip_archive *) {
-    return MZ_FALSE;
+
+// Whether a new file can be created at pFilename: creates it empty, as the
+// writer would, so that a missing directory fails here and not at the end.
+bool can_create(const char *pFilename) {
+    FILE *fp = std::fopen(host_path(pFilename).c_str(), "wb");
+    if (fp == nullptr)
+        return false;
+    std::fclose(fp);
+    return true;
 }
-mz_bool mz_zip_writer_end(mz_zip_archive *) {
-    return MZ_FALSE;
+
+} // namespace
+
+mz_bool mz_zip_reader_init_file(mz_zip_archive *pZip, const char *pFilename, mz_uint32 flags) {
+    (void)flags;
+    return open_archive(pZip, pFilename, ZIP_CHECKCONS, MZ_ZIP_MODE_READING);
+}
+
+mz_bool mz_zip_writer_init_from_reader(mz_zip_archive *pZip, const char *pFilename) {
+    if (pZip == nullptr || pZip->m_zip_mode != MZ_ZIP_MODE_READING || pFilename == nullptr)
+        return MZ_FALSE;
+    if (!can_update(pFilename))
+        return MZ_FALSE;
+    pZip->m_zip_mode = MZ_ZIP_MODE_WRITING;
+    return MZ_TRUE;
+}
+
+mz_bool mz_zip_writer_init_file(mz_zip_archive *pZip, const char *pFilename,
+                                mz_uint64 size_to_reserve_at_beginning) {
+    if (size_to_reserve_at_beginning != 0 || pFilename == nullptr || !can_create(pFilename))
+        return MZ_FALSE;
+    return open_archive(pZip, pFilename, ZIP_CREATE | ZIP_TRUNCATE, MZ_ZIP_MODE_WRITING);
+}
+
+mz_bool mz_zip_writer_add_file(mz_zip_archive *pZip, const char *pArchive_name,
+                               const char *pSrc_filename, const void *pComment,
+                               mz_uint16 comment_size, mz_uint level_and_flags) {
+    if (pZip == nullptr || pZip->m_zip_mode != MZ_ZIP_MODE_WRITING || pArchive_name == nullptr ||
+        pSrc_filename == nullptr || (pComment == nullptr && comment_size != 0))
+        return MZ_FALSE;
+    zip_t *za = handle(pZip);
+    zip_source_t *source = zip_source_file(za, host_path(pSrc_filename).c_str(), 0, -1);
+    if (source == nullptr)
+        return MZ_FALSE;
+    zip_int64_t index =
+        zip_file_add(za, pArchive_name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
+        zip_source_free(source);
+        return MZ_FALSE;
+    }
+    auto entry = static_cast<zip_uint64_t>(index);
+    mz_uint level = level_and_flags & kLevelMask;
+    bool stored = level == 0;
+    if (zip_set_file_compression(za, entry, stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                 stored ? 0 : (level > 9 ? 9 : level)) != 0 ||
+        zip_file_set_comment(za, entry, static_cast<const char *>(pComment), comment_size, 0) !=
+            0) {
+        zip_delete(za, entry);
+        return MZ_FALSE;
+    }
+    pZip->m_total_files = static_cast<mz_uint32>(zip_get_num_entries(za, 0));
+    return MZ_TRUE;
+}
+
+mz_bool mz_zip_writer_finalize_archive(mz_zip_archive *pZip) {
+    if (pZip == nullptr || pZip->m_zip_mode != MZ_ZIP_MODE_WRITING)
+        return MZ_FALSE;
+    if (zip_close(handle(pZip)) != 0)
+        return MZ_FALSE;
+    pZip->m_pState = nullptr;
+    pZip->m_zip_mode = MZ_ZIP_MODE_WRITING_HAS_BEEN_FINALIZED;
+    return MZ_TRUE;
+}
+
+mz_bool mz_zip_writer_end(mz_zip_archive *pZip) {
+    if (pZip == nullptr)
+        return MZ_FALSE;
+    bool was_writer = pZip->m_zip_mode == MZ_ZIP_MODE_WRITING ||
+                      pZip->m_zip_mode == MZ_ZIP_MODE_WRITING_HAS_BEEN_FINALIZED;
+    if (pZip->m_pState != nullptr)
+        zip_discard(handle(pZip));
+    pZip->m_pState = nullptr;
+    pZip->m_zip_mode = MZ_ZIP_MODE_INVALID;
+    return was_writer ? MZ_TRUE : MZ_FALSE;
 }

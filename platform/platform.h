@@ -47,8 +47,17 @@ extern "C" {
 // host signal gives 128 + the host signal number. Returns -1 with errno set
 // when the program cannot be started (ENOENT for a missing program, EACCES
 // for one that is not executable, ...), and -1/EINVAL for a mode other than
-// PLAT_P_WAIT or a null path or vector.
+// PLAT_P_WAIT or a null path or vector. The child inherits the environment,
+// the current directory and every open descriptor; the mapped signals start
+// at their default action and none is blocked. Streams are not flushed
+// first: flush standard output and error before the call, as on Windows.
 intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
+
+// The yardstick for launch benchmarks: starts the program with the host's
+// own launch, handing it argv exactly as given (no command-line round trip,
+// no signal reset), and waits. Results as for plat_spawnv. The library
+// itself never calls it.
+intptr_t plat_spawn_direct(const char *path, const char *const *argv);
 
 // Splits a command line (null counts as empty) by the Windows runtime's
 // rules into a new null-terminated vector and stores the element count in *count (count may

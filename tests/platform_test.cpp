@@ -91,8 +91,14 @@ class PlatformDir : public ::testing::Test {
         std::string out; // standard output and standard error, in order
     };
 
-    // Runs program with argv, its descriptors 1 and 2 redirected into a file.
-    run_result run(const char *program, const std::vector<const char *> &argv) {
+    static intptr_t spawn_wait(const char *program, const char *const *argv) {
+        return plat_spawnv(PLAT_P_WAIT, program, argv);
+    }
+
+    // Runs program with argv through launch, its descriptors 1 and 2
+    // redirected into a file.
+    run_result run(const char *program, const std::vector<const char *> &argv,
+                   intptr_t (*launch)(const char *, const char *const *) = spawn_wait) {
         std::vector<const char *> vec = argv;
         vec.push_back(nullptr);
         fs::path capture = dir / "capture.txt";
@@ -105,7 +111,7 @@ class PlatformDir : public ::testing::Test {
         plat_dup2(plat_fileno(file), 1);
         plat_dup2(plat_fileno(file), 2);
         errno = 0;
-        intptr_t status = plat_spawnv(PLAT_P_WAIT, program, vec.data());
+        intptr_t status = launch(program, vec.data());
         int error = errno;
         plat_dup2(saved_out, 1);
         plat_dup2(saved_err, 2);
@@ -234,6 +240,12 @@ TEST_F(PlatformDir, ProgramThatIsNotExecutableGivesMinusOne) {
     run_result r = run(script.c_str(), {"plain.txt"});
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.error, EACCES);
+}
+
+TEST_F(PlatformDir, DirectLaunchHandsTheVectorOverUnchanged) {
+    run_result r = run(child_path, {child_path, "args", "a b", "\\\""}, plat_spawn_direct);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[args]\n[a b]\n[\\\"]\n");
 }
 
 TEST_F(PlatformDir, OnlyWaitModeIsAccepted) {

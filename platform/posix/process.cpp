@@ -153,6 +153,20 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
     return wait_for_child(pid);
 }
 
+extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {
+    if (path == nullptr || argv == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, path, nullptr, nullptr, const_cast<char *const *>(argv), environ);
+    if (rc != 0) {
+        errno = rc;
+        return -1;
+    }
+    return wait_for_child(pid);
+}
+
 extern "C" const char *plat_pgmptr(void) {
     if (program_path[0] == '\0') {
         ssize_t n = readlink("/proc/self/exe", program_path, sizeof program_path - 1);

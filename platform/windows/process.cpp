@@ -21,6 +21,10 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
     return _spawnv(_P_WAIT, path, argv);
 }
 
+extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {
+    return _spawnv(_P_WAIT, path, argv);
+}
+
 extern "C" const char *plat_pgmptr(void) {
     char *path = nullptr;
     return _get_pgmptr(&path) == 0 && path != nullptr ? path : "";

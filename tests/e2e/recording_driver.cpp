@@ -19,6 +19,7 @@
 #include "common/vector.h"
 #include "common/vqdebug.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,7 +66,11 @@ void record_command_file_lines(FILE *out, const char *argument) {
     if (argument[0] != '@') {
         return;
     }
-    std::ifstream in(argument + 1, std::ios::binary);
+    // The front end names the file with backslashes, as the suite's paths
+    // allow; the host wants slashes.
+    std::string path(argument + 1);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         fprintf(out, "line %s\n", line.c_str());

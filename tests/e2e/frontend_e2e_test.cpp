@@ -570,6 +570,16 @@ TEST_F(FrontEnd, CommandFilesNamingEachOtherStopAtTheFirstRepeat) {
     EXPECT_EQ(only_run().lines, (Lines{"from-a", "from-b", "@./a.cmd"}));
 }
 
+TEST_F(FrontEnd, ChipScanOfAnUnexpandedCommandFileFindsAChipOptionAnywhereInALine) {
+    // The file names itself, so its '@' argument stays unexpanded and the
+    // driver choice falls to the scan, which ignores case and token bounds.
+    write_file(work("self.cmd"), "-DTARGET=--CHIP=18f452 @self.cmd\n");
+    run({"@self.cmd"});
+    DriverRun driver = only_run();
+    EXPECT_EQ(driver.name, "lumc18");
+    EXPECT_EQ(driver.lines, (Lines{"-DTARGET=--CHIP=18f452", "@self.cmd"}));
+}
+
 // ---- The stand-in driver -------------------------------------------------------------
 
 TEST_F(FrontEnd, StandInDriverReportsItselfTheChipAndTheFilesItWouldCompile) {

@@ -235,7 +235,9 @@ bool write_command_file(const char *path, vec *argv) {
     return fclose(file) == 0;
 }
 
-int run_two_pass(const char *driver_name, vec *driver_args) {
+// The quiet first run of the two-pass mode: its diagnostics go into a
+// temporary file whose name the real run then gets with "--summarycmp=".
+void run_first_pass(const char *driver_name, vec *driver_args) {
     vec *first = vec_copy(driver_args, __FILE__, __LINE__);
     append(first, "--wubtoxna");
     append(first, "-q");
@@ -247,10 +249,8 @@ int run_two_pass(const char *driver_name, vec *driver_args) {
     echo_suppressed = 1;
     run_driver(driver_name, first);
     echo_suppressed = 0;
+    vec_destroy(first);
     append(driver_args, sc_printf("--summarycmp=%s", summary));
-    bool ok = run_driver(driver_name, driver_args);
-    db_finish();
-    return ok ? 0 : 1;
 }
 
 } // namespace
@@ -340,6 +340,7 @@ int32_t vq4_spawn(vec *argv) {
     fflush(stdout);
     fflush(stderr);
     int32_t status = db_run(program, launch, false);
+    vec_destroy(launch);
     if (tracing()) {
         db_exit(__FILE__, __LINE__, "vq4_spawn", "Execution returned %d", status);
     }
@@ -363,6 +364,7 @@ bool run_driver(const char *driver_name, vec *args) {
     }
     int32_t status = vq4_spawn(argv);
     int spawn_error = errno;
+    vec_destroy(argv);
     redirect_stderr();
     if (status == 0) {
         return true;
@@ -407,9 +409,12 @@ int main(int argc, char **argv) {
     }
     const char *driver_name = sc_concat(walk.base_name, driver_suffix);
     if (two_pass) {
-        return run_two_pass(driver_name, driver_args);
+        run_first_pass(driver_name, driver_args);
     }
     bool ok = run_driver(driver_name, driver_args);
     db_finish();
+    vec_destroy(args);
+    vec_destroy(extensions);
+    vec_destroy(driver_args);
     return ok ? 0 : 1;
 }

@@ -81,5 +81,7 @@ int main(int argc, char **argv) {
     }
     fflush(stdout);
     db_finish();
+    vec_destroy(request.sources);
+    vec_destroy(args);
     return status;
 }

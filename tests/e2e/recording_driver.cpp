@@ -112,6 +112,7 @@ int main(int argc, char **argv) {
             }
         }
     }
+    vec_destroy(parsed);
     fprintf(out, "end\n");
     fclose(out);
     if (const char *line = getenv("VQ4_E2E_DRIVER_STDERR")) {

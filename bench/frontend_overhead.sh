@@ -4,7 +4,11 @@
 #   (b) the same no-op driver launched through env (a minimal exec wrapper)
 #       with an equivalent "@" command file.
 # The two are interleaved, COUNT invocations each; the script prints the
-# median wall time per invocation of each and the ratio a/b.
+# median wall time per invocation of each and the ratio a/b. On a shared
+# machine wall time also holds the waits for a CPU (the front end's parent
+# process waits for its child and must be scheduled again), so the script
+# then prints the processor time (user + system, children included) per
+# invocation of each kind, measured over COUNT more invocations of each.
 #
 # Usage: bench/frontend_overhead.sh [BUILD_DIR [COUNT]]
 #   BUILD_DIR  a configured build tree (default build-bench, Release); vq4
@@ -26,7 +30,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/vq4/v4.10
 cmake --install "$build" --prefix "$prefix" >/dev/null
 # The no-op driver: a program that exits 0 at once.
-cp "$(command -v true)" "$prefix/lum/bin/lumc"
+cp "$(type -P true)" "$prefix/lum/bin/lumc"
 mkdir "$work/temp" "$work/run"
 printf 'blink.c\n' >"$work/run/args.cmd"
 export TEMP=$work/temp
@@ -51,3 +55,15 @@ echo "invocations of each: $count"
 echo "(a) vq4 + no-op driver:  median ${a} us"
 echo "(b) env + no-op driver:  median ${b} us"
 awk -v a="$a" -v b="$b" 'BEGIN { printf "ratio a/b: %.2f (target: at most 1.50)\n", a / b }'
+
+# Processor time of COUNT invocations of one kind, in seconds.
+cpu_seconds() {
+    local TIMEFORMAT='%3U %3S'
+    { time (for ((i = 0; i < count; i++)); do "$@" >/dev/null; done); } 2>&1 |
+        awk '{ print $1 + $2 }'
+}
+ca=$(cpu_seconds "$vq4" blink.c)
+cb=$(cpu_seconds env "$driver" @args.cmd)
+awk -v a="$ca" -v b="$cb" -v n="$count" 'BEGIN {
+    printf "processor time per invocation: (a) %.0f us, (b) %.0f us, ratio a/b: %.2f\n",
+           a / n * 1e6, b / n * 1e6, a / b }'

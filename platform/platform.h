@@ -38,19 +38,19 @@ extern "C" {
 // The only launch mode supported: run the child and wait for it (_P_WAIT).
 #define PLAT_P_WAIT 0
 
-// _spawnv in wait mode. The argument vector (null-terminated; may be empty)
-// is joined with single blanks into one command line, exactly as the Windows
+// _spawnv in wait mode. The argument vector (null-terminated; an empty one
+// is taken as holding only the program path, so the child gets no
+// arguments) is joined with single blanks into one command line, exactly as the Windows
 // runtime does, and split again by plat_split_command_line; the resulting
 // vector is what the child receives, element 0 included. The program path is
-// used as given (backslashes mapped, no search along PATH, no added
-// extension). Returns the child's exit status (0-255); a child ended by a
-// host signal gives 128 + the host signal number. Returns -1 with errno set
-// when the program cannot be started (ENOENT for a missing program, EACCES
-// for one that is not executable, ...), and -1/EINVAL for a mode other than
-// PLAT_P_WAIT or a null path or vector. The child inherits the environment,
-// the current directory and every open descriptor; the mapped signals start
-// at their default action and none is blocked. Streams are not flushed
-// first: flush standard output and error before the call, as on Windows.
+// used as given (backslashes mapped; a bare name is taken from the current
+// directory; no search along PATH, no added extension). Returns the child's exit status (0-255); a
+// child ended by a host signal gives 128 + the host signal number. Returns -1 with errno set when
+// the program cannot be started (ENOENT for a missing program, EACCES for one that is not
+// executable, ...), and -1/EINVAL for a mode other than PLAT_P_WAIT or a null path or vector. The
+// child inherits the environment, the current directory and every open descriptor; the mapped
+// signals start at their default action and none is blocked. Streams are not flushed first: flush
+// standard output and error before the call, as on Windows.
 intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
 
 // The yardstick for launch benchmarks: starts the program with the host's
@@ -60,8 +60,8 @@ intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
 intptr_t plat_spawn_direct(const char *path, const char *const *argv);
 
 // Splits a command line (null counts as empty) by the Windows runtime's
-// rules into a new null-terminated vector and stores the element count in *count (count may
-// be null). Element 0 (the program name) runs to the first blank or tab
+// rules into a new null-terminated vector and stores the element count in
+// *count (count may be null). Element 0 (the program name) runs to the first blank or tab
 // outside double quotes; quotes toggle quoting and are dropped, backslashes
 // are literal; it is always present, possibly empty. The other elements are
 // separated by blanks and tabs outside quotes; 2n backslashes before a
@@ -73,7 +73,7 @@ intptr_t plat_spawn_direct(const char *path, const char *const *argv);
 char **plat_split_command_line(const char *line, int *count);
 
 // _pgmptr: the running executable's real path (on POSIX read from the
-// process's own executable link, symbolic links resolved), in host shape.
+// link /proc/self/exe, symbolic links resolved), in host shape.
 // Owned by the platform layer; never null (empty text if the host cannot
 // tell).
 const char *plat_pgmptr(void);
@@ -121,6 +121,9 @@ int plat_windows_signal(int host_sig);
 
 // ---------------------------------------------------------------------------
 // Descriptors and streams
+//
+// plat_dup, plat_dup2 and plat_close only call the host's descriptor calls,
+// so a signal handler may use them to restore standard output and error.
 
 // _dup: a new descriptor for the same open file, or -1 with errno.
 int plat_dup(int fd);
@@ -182,8 +185,9 @@ char *plat_getcwd(char *buf, int size);
 int plat_chdir(const char *path);
 // _rmdir: removes an empty directory. 0, or -1 with errno.
 int plat_rmdir(const char *path);
-// remove: removes a file (the POSIX host also removes an empty directory,
-// which Windows refuses). 0, or -1 with errno.
+// remove: removes a file; a symbolic link is removed itself, never followed
+// (the POSIX host also removes an empty directory, which Windows refuses).
+// 0, or -1 with errno.
 int plat_remove(const char *path);
 
 // What plat_stat64 reports about a path. As with the Windows record, the

@@ -138,7 +138,9 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
         errno = EINVAL;
         return -1;
     }
-    char **child_argv = plat_split_command_line(join_with_blanks(argv).c_str(), nullptr);
+    const char *const program_only[] = {path, nullptr};
+    const char *const *vector = argv[0] == nullptr ? program_only : argv;
+    char **child_argv = plat_split_command_line(join_with_blanks(vector).c_str(), nullptr);
     if (child_argv == nullptr) {
         errno = ENOMEM;
         return -1;

@@ -18,7 +18,8 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
         errno = EINVAL;
         return -1;
     }
-    return _spawnv(_P_WAIT, path, argv);
+    const char *const program_only[] = {path, nullptr};
+    return _spawnv(_P_WAIT, path, argv[0] == nullptr ? program_only : argv);
 }
 
 extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {
@@ -75,7 +76,7 @@ extern "C" int plat_raise(int sig) {
 }
 
 extern "C" const char *plat_getenv(const char *name) {
-    return std::getenv(name);
+    return name == nullptr ? nullptr : std::getenv(name);
 }
 
 extern "C" int plat_putenv(const char *assignment) {

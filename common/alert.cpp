@@ -852,6 +852,8 @@ int free_once_key(void *, const void *key, void *) {
 const char *template_from(const char *variable, const char *given, const char *fallback,
                           bool given_wins) {
     const char *env = std::getenv(variable);
+    if (env && !*env)
+        env = nullptr;
     const char *first = given_wins ? given : env;
     const char *second = given_wins ? env : given;
     return sc_intern(first ? first : second ? second : fallback);

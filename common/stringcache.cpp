@@ -45,9 +45,39 @@ void ensure_scratch(uint32_t needed) {
     gScratch = static_cast<char *>(must_alloc(gScratchSize));
 }
 
+// The cache's key hash. Interning is the hottest lookup of the suite, so
+// the cache hashes eight bytes per step instead of one (hash_string); only
+// the cache itself ever sees these values.
+uint32_t cache_hash(const void *key) {
+    constexpr uint64_t kMultiplier = 0xff51afd7ed558ccdull;
+    auto *s = static_cast<const char *>(key);
+    size_t n = std::strlen(s);
+    auto word_at = [s](size_t at) {
+        uint64_t word;
+        std::memcpy(&word, s + at, 8);
+        return word;
+    };
+    uint64_t h = 0x9e3779b97f4a7c15ull ^ n;
+    size_t at = 0;
+    for (; at + 8 <= n; at += 8)
+        h = ((h ^ word_at(at)) * kMultiplier) ^ (h >> 29);
+    if (n >= 8 && at < n) {
+        h = ((h ^ word_at(n - 8)) * kMultiplier) ^ (h >> 29); // the tail, overlapping
+    } else {
+        uint64_t tail = 0;
+        for (; at < n; ++at)
+            tail = (tail << 8) | static_cast<unsigned char>(s[at]);
+        h = (h ^ tail) * kMultiplier;
+    }
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return static_cast<uint32_t>(h);
+}
+
 hash *cache_table() {
     if (gCache == nullptr)
-        gCache = hash_create(gCacheSize, hash_string, sc_strcmp, __FILE__, __LINE__);
+        gCache = hash_create(gCacheSize, cache_hash, sc_strcmp, __FILE__, __LINE__);
     return gCache;
 }
 

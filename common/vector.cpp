@@ -69,6 +69,16 @@ vec_track_record *new_track_record(vec *p, const char *file, int line) {
     return rec;
 }
 
+// End of the slots written since the last growth.
+uint32_t written_end(const vec *p) {
+    return p->count > p->written ? p->count : p->written;
+}
+
+// Before the count falls: the slots given up keep their items.
+void give_up_slots(vec *p) {
+    p->written = written_end(p);
+}
+
 void push_iterator(vec *p) {
     auto *node = static_cast<vec_iter_node *>(freecache_alloc(gIteratorNodes));
     node->below = p->iterator;
@@ -105,6 +115,7 @@ vec *vec_copy(vec *p, const char *file, int line) {
     *copy = *p;
     copy->iterator = nullptr;
     copy->data = nullptr;
+    copy->written = 0;
     if (p->capacity != 0) {
         copy->data = static_cast<void **>(must_alloc(p->capacity * uint32_t{sizeof(void *)}));
         if (p->count != 0)
@@ -176,19 +187,22 @@ void vec_reserve(vec *p, uint32_t n) {
     uint64_t bytes = capacity * sizeof(void *);
     if (bytes > UINT32_MAX)
         alert_msg(kOutOfMemory); // the buffer size is a 32-bit quantity
-    auto *data = static_cast<void **>(must_alloc(static_cast<uint32_t>(bytes)));
-    if (p->count != 0)
-        std::memcpy(data, p->data, p->count * sizeof(void *));
-    std::free(p->data);
-    p->data = data;
+    // The buffer is resized in place where the heap allows. Only the first
+    // count slots carry over; the rest count as never written, so they read
+    // as null (vec_set clears them when it first reaches past them).
+    void *data = std::realloc(p->data, bytes);
+    if (data == nullptr)
+        alert_msg(kOutOfMemory);
+    p->data = static_cast<void **>(data);
     p->capacity = static_cast<uint32_t>(capacity);
+    p->written = 0;
     if (p->track != nullptr) {
         VQ4_ASSERT(is_alive(p), "is_alive(p)");
         p->track->capacity = p->capacity;
     }
 }
 
-void vec_append(vec *p, void *item) {
+void vec_append_slow(vec *p, void *item) {
     VQ4_ASSERT(p != nullptr, "p != NULL");
     if (p->count >= p->capacity)
         vec_reserve(p, p->count);
@@ -253,6 +267,9 @@ void vec_set(vec *p, void *item, uint32_t index) {
     VQ4_ASSERT(p != nullptr, "p != NULL");
     vec_reserve(p, index);
     VQ4_ASSERT(p->data != nullptr, "p->data != NULL");
+    uint32_t written = written_end(p);
+    if (index > written)
+        std::memset(p->data + written, 0, (index - written) * sizeof(void *));
     if (index >= p->count) {
         p->count = index + 1;
         note_count(p);
@@ -279,6 +296,7 @@ void *vec_pop(vec *p) {
     if (p->count == 0)
         return nullptr;
     VQ4_ASSERT(p->data != nullptr, "p->data != NULL");
+    give_up_slots(p);
     return p->data[--p->count];
 }
 
@@ -286,6 +304,7 @@ int vec_remove_at(vec *p, uint32_t index) {
     VQ4_ASSERT(p != nullptr, "p != NULL");
     if (index >= p->count)
         return 0;
+    give_up_slots(p);
     --p->count;
     for (vec_iter_node *it = p->iterator; it != nullptr; it = it->below)
         if (it->position > index)
@@ -304,6 +323,7 @@ int vec_remove(vec *p, const void *item) {
 
 void vec_clear(vec *p) {
     VQ4_ASSERT(p != nullptr, "p != NULL");
+    give_up_slots(p);
     p->count = 0;
 }
 
@@ -320,7 +340,7 @@ void vec_iter_reset(vec *p) {
         push_iterator(p);
 }
 
-int vec_iter_valid(const vec *p) {
+int vec_iter_valid_slow(const vec *p) {
     if (p == nullptr)
         return 0;
     VQ4_ASSERT(p->iterator != nullptr, "p->iterator != NULL");
@@ -337,7 +357,7 @@ void *vec_iter_peek(const vec *p) {
     return p->data[p->iterator->position];
 }
 
-void *vec_iter_get(vec *p) {
+void *vec_iter_get_slow(vec *p) {
     void *item = vec_iter_peek(p);
     if (p != nullptr && p->iterator->position < p->count)
         ++p->iterator->position;
@@ -349,7 +369,7 @@ void *vec_iter_first(vec *p) {
     return vec_iter_get(p);
 }
 
-int vec_iter_next(vec *p, int more) {
+int vec_iter_next_slow(vec *p, int more) {
     if (p == nullptr) {
         VQ4_ASSERT(more == 0, "more == 0");
         return 0;

@@ -56,6 +56,10 @@ typedef struct vec {
     void **data;               // the items; null until the first growth
     uint32_t serial;           // creation number (a copy keeps its source's)
     vec_track_record *track;   // master-list record, or null when untracked
+    // Slots below max(count, written) have been written since the last
+    // growth (items, or items given up by vec_pop and vec_clear); the slots
+    // above have not and read as null.
+    uint32_t written;
 } vec;
 
 // Sentinel of vec_find: no slot holds the item.
@@ -91,7 +95,7 @@ uint32_t vec_find(const vec *p, const void *item);
 // ---- Adding ---------------------------------------------------------------
 
 // Adds item at the end.
-void vec_append(vec *p, void *item);
+inline void vec_append(vec *p, void *item);
 // Adds item at the end unless vec_find finds it.
 void vec_append_unique(vec *p, void *item);
 // Appends every item of n in order; returns n's count.
@@ -133,17 +137,17 @@ void vec_reserve(vec *p, uint32_t n);
 // Starts an iteration at position 0 (pushes an iterator). Null: nothing.
 void vec_iter_reset(vec *p);
 // 1 when the top iterator's position is below the count; 0 for null p.
-int vec_iter_valid(const vec *p);
+inline int vec_iter_valid(const vec *p);
 // Item at the top iterator's position, advancing it; null (no advance) at
 // the end or for null p.
-void *vec_iter_get(vec *p);
+inline void *vec_iter_get(vec *p);
 // As vec_iter_get without advancing.
 void *vec_iter_peek(const vec *p);
 // vec_iter_reset, then vec_iter_get (null for an empty vector; the
 // iteration stays started).
 void *vec_iter_first(vec *p);
 // more == 0 pops the top iterator; otherwise nothing changes. Returns more.
-int vec_iter_next(vec *p, int more);
+inline int vec_iter_next(vec *p, int more);
 
 // ---- Leak tracking ---------------------------------------------------------
 
@@ -153,6 +157,45 @@ void vec_track(bool on);
 // Writes the master list (living vectors) and the per-site summary to the
 // debug-out file; nothing when tracking was never switched on.
 void vec_report(void);
+
+// ---- Inline fast paths -------------------------------------------------------
+//
+// vec_append and the three calls of the loop protocol run once per item, so
+// their common case is inline. Every other case (growth, tracking, null
+// vectors, failed assertions) goes to the complete operation below, which
+// handles all cases on its own.
+
+void vec_append_slow(vec *p, void *item);
+int vec_iter_valid_slow(const vec *p);
+void *vec_iter_get_slow(vec *p);
+int vec_iter_next_slow(vec *p, int more);
+
+inline void vec_append(vec *p, void *item) {
+    if (p != nullptr && p->count < p->capacity && p->data != nullptr && p->track == nullptr) {
+        p->data[p->count++] = item;
+        return;
+    }
+    vec_append_slow(p, item);
+}
+
+inline int vec_iter_valid(const vec *p) {
+    if (p != nullptr && p->iterator != nullptr)
+        return p->iterator->position < p->count;
+    return vec_iter_valid_slow(p);
+}
+
+inline void *vec_iter_get(vec *p) {
+    if (p != nullptr && p->iterator != nullptr && p->iterator->position < p->count &&
+        p->data != nullptr)
+        return p->data[p->iterator->position++];
+    return vec_iter_get_slow(p);
+}
+
+inline int vec_iter_next(vec *p, int more) {
+    if (more != 0 && p != nullptr && p->iterator != nullptr)
+        return more;
+    return vec_iter_next_slow(p, more);
+}
 
 #ifdef __cplusplus
 }

@@ -106,7 +106,10 @@ int32_t run_under_debugger(const char *app, vec *args) {
     vec_insert(args, path, 0);
     vec_insert(args, const_cast<char *>(gDebugger->separator), 1);
     vec_set(args, path, 2);
-    vec_insert(args, const_cast<char *>(cmdfile), 1);
+    // The debugger opens the command file itself: give it the name with '/'
+    // separators, which every host understands.
+    const char *cmdfile_arg = cmdfile != nullptr ? sc_translate(cmdfile, "\\", "/") : nullptr;
+    vec_insert(args, const_cast<char *>(cmdfile_arg), 1);
     vec_insert(args, const_cast<char *>(gDebugger->cmdfile_option), 1);
     int32_t status = spawn(gDebugger->program, args);
     if (cmdfile != nullptr)

@@ -48,6 +48,17 @@ TEST(ScInternTest, EqualTextsShareOneCopy) {
     EXPECT_EQ(sc_intern(nullptr), nullptr);
 }
 
+TEST(ScInternTest, StringsOfEveryLengthInternToOneCopyEach) {
+    std::vector<const char *> first;
+    for (size_t n = 0; n <= 40; ++n)
+        first.push_back(sc_intern(std::string(n, 'k').c_str()));
+    for (size_t n = 0; n <= 40; ++n) {
+        std::string again(n, 'k');
+        EXPECT_EQ(sc_intern(again.c_str()), first[n]) << n << " characters";
+        EXPECT_EQ(std::strlen(first[n]), n);
+    }
+}
+
 TEST(ScInternTest, CachingOffGivesAFreshCopyEachTime) {
     sc_set_cache_size(0);
     const char *x = sc_intern("uncached text");

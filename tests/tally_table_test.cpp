@@ -1,0 +1,106 @@
+// The tally table: counts per key and the top list of the most frequent.
+#include "common/hash.h"
+#include "common/stringcache.h"
+#include "common/tally_table.h"
+#include "common/vector.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+int by_text(const void *a, const void *b) {
+    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
+}
+
+// The keys of the top list, highest count first, as "key=count" joined by ' '.
+std::string top_list(tally_table *t) {
+    std::string text;
+    vec *list = tally_top_list(t);
+    for (uint32_t i = 0; i < vec_size(list); ++i) {
+        auto *e = static_cast<const tally_entry *>(vec_get(list, i));
+        text += (text.empty() ? "" : " ") +
+                std::string(static_cast<const char *>(tally_entry_key(e))) + "=" +
+                std::to_string(tally_entry_count(e));
+    }
+    return text;
+}
+
+class Tally : public ::testing::Test {
+  protected:
+    void make(uint32_t top) { t_ = tally_create(13, top, hash_string, by_text); }
+    void TearDown() override { tally_destroy(t_); }
+    uint32_t add(const char *key) { return tally_add(t_, sc_intern(key)); }
+    const char *top() { return static_cast<const char *>(tally_top(t_)); }
+    tally_table *t_ = nullptr;
+};
+
+TEST_F(Tally, TopOfOneFollowsTheHighestCount) {
+    make(1);
+    EXPECT_EQ(add("a"), 1u);
+    EXPECT_STREQ(top(), "a");
+    EXPECT_EQ(add("b"), 1u);
+    EXPECT_STREQ(top(), "a") << "b did not exceed a's count";
+    EXPECT_EQ(add("b"), 2u);
+    EXPECT_STREQ(top(), "b");
+    EXPECT_EQ(top_list(t_), "b=2");
+}
+
+TEST_F(Tally, RisingKeyEvictsTheLastOfAFullTopList) {
+    make(2);
+    for (int i = 0; i < 3; ++i) {
+        add("x");
+        add("y");
+        add("z");
+    }
+    EXPECT_EQ(top_list(t_), "x=3 y=3");
+    EXPECT_EQ(add("z"), 4u);
+    EXPECT_EQ(top_list(t_), "z=4 x=3");
+    EXPECT_STREQ(top(), "z");
+    EXPECT_EQ(add("y"), 4u);
+    EXPECT_EQ(top_list(t_), "y=4 z=4");
+}
+
+TEST_F(Tally, EqualTextsAtDifferentAddressesAreDifferentKeys) {
+    make(1);
+    char first[] = "k";
+    char second[] = "k";
+    EXPECT_EQ(tally_add(t_, first), 1u);
+    EXPECT_EQ(tally_add(t_, second), 1u);
+    EXPECT_EQ(tally_add(t_, first), 2u);
+}
+
+TEST_F(Tally, NewTableAndNullEntries) {
+    make(3);
+    EXPECT_EQ(tally_top(t_), nullptr);
+    EXPECT_EQ(vec_size(tally_top_list(t_)), 0u);
+    EXPECT_EQ(tally_entry_count(nullptr), 0u);
+    EXPECT_EQ(tally_entry_key(nullptr), nullptr);
+    EXPECT_EQ(tally_top_list(nullptr), nullptr);
+    tally_clear(nullptr);
+    tally_destroy(nullptr);
+}
+
+TEST_F(Tally, ClearStartsCountingAgain) {
+    make(2);
+    add("a");
+    add("a");
+    tally_clear(t_);
+    EXPECT_EQ(tally_top(t_), nullptr);
+    EXPECT_EQ(add("a"), 1u);
+    EXPECT_EQ(top_list(t_), "a=1");
+}
+
+TEST_F(Tally, TopListNeverOutgrowsItsSize) {
+    make(3);
+    for (int i = 0; i < 50; ++i)
+        for (int j = 0; j <= i % 7; ++j)
+            add(std::to_string(i).c_str());
+    EXPECT_EQ(vec_size(tally_top_list(t_)), 3u);
+    EXPECT_EQ(tally_entry_count(static_cast<const tally_entry *>(vec_get(tally_top_list(t_), 2))),
+              7u);
+}
+
+} // namespace

@@ -637,4 +637,13 @@ TEST_F(FrontEnd, StandInDriverFailsOnAMissingSourceAndWritesToTheErrorFile) {
               "lumc: error: source file \"gone.c\" does not exist\n(908) exit status = 1\n");
 }
 
+TEST_F(FrontEnd, StandInDriverFailsOnACommandFileItCannotRead) {
+    install_drivers(VQ4_E2E_STANDIN);
+    RunResult result = run({"-q", "@missing.cmd"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "lumc: error: command file \"missing.cmd\" cannot be read\n");
+    EXPECT_EQ(result.out, "lumc: stand-in compiler driver (compiles nothing), chip not given\n"
+                          "(908) exit status = 1\n");
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include "common/vqdebug.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +38,8 @@ char **token_list = nullptr;
 int32_t token_count = 0;
 int32_t token_capacity = 0;
 
-// Command files whose expansion is in progress, outermost first.
+// Command files whose expansion is in progress, outermost first, by their
+// host names.
 std::vector<std::string> files_being_expanded;
 
 void token_list_release_strings() {
@@ -176,12 +178,20 @@ const char *resolve_escapes(const char *item) {
     return sc_intern(out.c_str());
 }
 
+// A command file's name as the host reads it: the suite's paths separate
+// components with '\\' as well as '/'.
+std::string host_name(const char *path) {
+    std::string name(path);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
 // True when path names the same file as a command file whose expansion is
-// in progress (same text, or the same file reached by another name).
-bool is_being_expanded(const char *path) {
+// in progress (same name, or the same file reached by another name).
+bool is_being_expanded(const std::string &name) {
     for (const std::string &open : files_being_expanded) {
         std::error_code error;
-        if (open == path || std::filesystem::equivalent(open, path, error)) {
+        if (open == name || std::filesystem::equivalent(open, name, error)) {
             return true;
         }
     }
@@ -196,7 +206,8 @@ bool expand_command_file(const char *item, cmdline_callback callback, vec *resul
     if (*path == '\0' || !os_file_exists(path)) {
         return false;
     }
-    if (is_being_expanded(path)) {
+    std::string name = host_name(path);
+    if (is_being_expanded(name)) {
         alert_msg(MSG_COMMAND_FILE_RECURSION, path);
         return false;
     }
@@ -205,7 +216,7 @@ bool expand_command_file(const char *item, cmdline_callback callback, vec *resul
     }
     int32_t count = 0;
     char **tokens = cmdline_read_args(program_name, &count);
-    files_being_expanded.emplace_back(path);
+    files_being_expanded.push_back(name);
     vec *nested = cmdline_build(count, tokens, callback);
     files_being_expanded.pop_back();
     vec_append_all(result, nested);

@@ -63,10 +63,6 @@ template <typename... Args> void trace_step(int line, const char *format, Args..
     }
 }
 
-bool prefix_nocase(const char *item, const char *prefix) {
-    return sc_starts_with_nocase(item, prefix);
-}
-
 bool equals_nocase(const char *item, const char *word) {
     return sc_stricmp(item, word) == 0;
 }
@@ -118,7 +114,7 @@ WalkResult walk_options(vec *args, vec *driver_args, vec *extensions) {
         if (strcmp(item, "--vq4cc") == 0) {
             db_set_app("vq4-cc");
         }
-        if (prefix_nocase(item, "--chip=18")) {
+        if (sc_starts_with_nocase(item, "--chip=18")) {
             walk.base_name = "lumc18";
             walk.chip_seen = true;
         }
@@ -130,13 +126,13 @@ WalkResult walk_options(vec *args, vec *driver_args, vec *extensions) {
             summary_dir_pending = false;
             continue;
         }
-        if (prefix_nocase(item, "--wubtoxna")) {
+        if (sc_starts_with_nocase(item, "--wubtoxna")) {
             two_pass = 1;
-        } else if (prefix_nocase(item, "--bins=debug")) {
+        } else if (sc_starts_with_nocase(item, "--bins=debug")) {
             driver_suffix = "d";
-        } else if (prefix_nocase(item, "--bins=release")) {
+        } else if (sc_starts_with_nocase(item, "--bins=release")) {
             driver_suffix = "";
-        } else if (prefix_nocase(item, "--chip=")) {
+        } else if (sc_starts_with_nocase(item, "--chip=")) {
             append(driver_args, item);
             walk.chip_seen = true;
         } else if (equals_nocase(item, "-v")) {
@@ -150,15 +146,15 @@ WalkResult walk_options(vec *args, vec *driver_args, vec *extensions) {
             summary_dir_pending = true;
         } else if (equals_nocase(item, "--ejm")) {
             append(extensions, "ejm");
-        } else if (prefix_nocase(item, "--ext=")) {
+        } else if (sc_starts_with_nocase(item, "--ext=")) {
             append(extensions, sc_intern(item + 6));
-        } else if (prefix_nocase(item, "--std=")) {
+        } else if (sc_starts_with_nocase(item, "--std=")) {
             reg_set_c_stdlib(item + 6);
             append(driver_args, item);
         } else if (item[0] == '@') {
             walk.command_file = item + 1;
             append(driver_args, item);
-        } else if (!prefix_nocase(item, "-E")) {
+        } else if (!sc_starts_with_nocase(item, "-E")) {
             append(driver_args, item);
         } else {
             take_error_file_option(item, driver_args);

@@ -209,6 +209,12 @@ TEST_F(CmdlineTest, CommandFileReachedAgainUnderAnotherNameIsNotReadAgain) {
               (Strings{"from-a", "from-b", "@" + a_again, "from-b", "from-a", "@" + b}));
 }
 
+TEST_F(CmdlineTest, CommandFileNamedWithBackslashesIsRecognisedWhenItRepeats) {
+    std::string with_backslash = dir_.string() + "\\again.cmd";
+    file("again.cmd", "x @" + with_backslash + "\n");
+    EXPECT_EQ(build({"@" + (dir_ / "again.cmd").string()}), (Strings{"x", "@" + with_backslash}));
+}
+
 std::vector<std::string> seen_by_callback;
 
 void remember(const char *arg) {

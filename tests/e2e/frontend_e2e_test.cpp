@@ -272,6 +272,7 @@ TEST_F(FrontEnd, ExtensionOptionsAddTheirDriverOptionsOnce) {
         {{"--ext=vq4"}, {}},
         {{"--ejm", "--EJM"}, {"--ccmode=ejm"}},
         {{"--std=c99", "a.c"}, {"--std=c99", "a.c"}},
+        {{"--vq4cc", "a.c"}, {"--vq4cc", "a.c"}},
     };
     for (const TranslationCase &c : cases) {
         fs::remove(root_ / "record");
@@ -413,6 +414,43 @@ TEST_F(FrontEnd, MissingDriverIsFatal900NamingItsPath) {
         std::regex_search(result.out, message, std::regex("\\(900\\) exec failed: (\\S+)\n$")))
         << result.out;
     EXPECT_EQ(slashes(message[1]), slashes(driver_path("lumc18")));
+}
+
+TEST_F(FrontEnd, UnusableTemporaryDirectoryIsFatal2082) {
+    write_file(work("not-a-directory"), "");
+    RunResult result = run({"a.c"}, {"TEMP=" + work("not-a-directory").string() + "/sub"});
+    EXPECT_EQ(result.status, 1);
+    // The launch has already handed descriptor 2 back to the original
+    // standard error when the command file is named.
+    EXPECT_EQ(result.err, "(2082) can't create temporary file\n");
+    EXPECT_FALSE(fs::exists(root_ / "record"));
+}
+
+// ---- Tracing ---------------------------------------------------------------------------
+
+TEST_F(FrontEnd, LaunchStepsAreTracedIntoTheDebugOutFile) {
+    std::string long_argument(7200, 'L');
+    RunResult result = run({"--vqdebug=on,out:trace.out", "a b", long_argument, "-q"});
+    EXPECT_EQ(result.status, 0);
+    std::string trace = read_file(work("trace.out"));
+    for (const char *expected : {
+             "ENTER vq4_spawn()",
+             "Forced use of command file\n",
+             "Command line length is too long for OS (",
+             "Command file name: \"",
+             "Writing option to command file: \"a b\"\n",
+             "Executing: ",
+             "EXIT vq4_spawn() -> Execution returned 0\n",
+         }) {
+        EXPECT_NE(trace.find(expected), std::string::npos) << expected;
+    }
+}
+
+TEST_F(FrontEnd, ShortCommandLineIsNotTracedAsTooLong) {
+    run({"--vqdebug=on,out:trace.out", "-q"});
+    std::string trace = read_file(work("trace.out"));
+    EXPECT_NE(trace.find("Forced use of command file"), std::string::npos);
+    EXPECT_EQ(trace.find("too long for OS"), std::string::npos);
 }
 
 // ---- Two-pass mode ---------------------------------------------------------------
@@ -597,6 +635,15 @@ TEST_F(FrontEnd, StandInDriverFailsOnAMissingSourceAndWritesToTheErrorFile) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(read_file(work("err.txt")),
               "lumc: error: source file \"gone.c\" does not exist\n(908) exit status = 1\n");
+}
+
+TEST_F(FrontEnd, StandInDriverFailsOnACommandFileItCannotRead) {
+    install_drivers(VQ4_E2E_STANDIN);
+    RunResult result = run({"-q", "@missing.cmd"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "lumc: error: command file \"missing.cmd\" cannot be read\n");
+    EXPECT_EQ(result.out, "lumc: stand-in compiler driver (compiles nothing), chip not given\n"
+                          "(908) exit status = 1\n");
 }
 
 } // namespace

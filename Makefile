@@ -6,7 +6,7 @@ WERROR   ?= $(if $(CI),ON,OFF)
 SANITIZE ?= OFF
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_SANITIZE=$(SANITIZE)
 
-.PHONY: deps configure build test bench clean
+.PHONY: deps configure build test demo bench clean
 
 deps:
 	@scripts/install-deps
@@ -20,10 +20,24 @@ build: configure
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2
 
+# The demo installs into a version directory inside the build tree and runs
+# the installed front end on demo/blink.c for an 18-series chip; the drivers
+# it launches are the stand-ins from tools/.
+DEMO_ROOT   = $(abspath $(BUILD))/demo
+DEMO_PREFIX = $(DEMO_ROOT)/vq4/v4.10
+
+demo: build
+	@cmake --install $(BUILD) --prefix $(DEMO_PREFIX) >/dev/null
+	@mkdir -p $(DEMO_ROOT)/tmp
+	@echo "installed into $(DEMO_PREFIX)"
+	@echo "running: vq4 --chip=18f452 -v blink.c   (in demo/)"
+	@cd demo && TEMP=$(DEMO_ROOT)/tmp $(DEMO_PREFIX)/bin/vq4 --chip=18f452 -v blink.c
+
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-bench
 	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b; done
+	@echo "== bench/frontend_overhead.sh"; bench/frontend_overhead.sh build-bench
 
 clean:
 	rm -rf build build-san build-bench

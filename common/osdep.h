@@ -12,10 +12,10 @@
 // signal handlers that restore the standard streams before a tool dies.
 //
 // Ownership: results called "heap" below are the caller's (free them);
-// results called "pointer into" point inside the argument. Nothing here ever
-// returns an interned string. The layer is single-threaded; its state
-// (temporary directory, clean-up lists, pipe table, signal state) is
-// process-wide. The layer's own misuse checks are always-active assertions.
+// results called "pointer into" point inside the argument. Allocation
+// failure is fatal (message 296), as everywhere in the suite. The layer is single-threaded; its
+// state (temporary directory, clean-up lists, pipe table, signal state) is process-wide. The
+// layer's own misuse checks are always-active assertions.
 #pragma once
 
 #include <cstddef>
@@ -36,9 +36,11 @@ struct vec;
 // null-terminated argument vector argv (element 0 is the name the child
 // sees), waits for it and returns its exit status; -1 when it could not be
 // started (errno tells why). Every element of argv is replaced in place by a
-// heap copy, enclosed in double quotes when it holds white space (embedded
-// quotes are not escaped); those copies are never freed. After the child,
-// the signal handlers are installed again when they were installed before.
+// copy from the string cache, enclosed in double quotes when it holds white
+// space (embedded quotes are not escaped); the copies live until the process
+// ends. The child receives the elements joined by single blanks and split
+// again by the Windows runtime's rules. After the child, the signal handlers
+// are installed again when they were installed before.
 int32_t os_spawn(const char *path, const char **argv);
 
 // The longest command line, in characters, that a tool hands to a child
@@ -51,7 +53,7 @@ uint32_t os_cmdline_limit(void);
 char *os_quote_arg(const char *s);
 
 // Heap copy of the host's short form of an existing path; null when the host
-// cannot give one (a missing path included).
+// cannot give one (a missing or null path included).
 char *os_short_path(const char *path);
 
 // Heap copy of the path of the running program as the runtime records it.
@@ -81,7 +83,8 @@ char *os_tmpfile_name_plain(void);
 char *os_tmpdir_name(void);
 // When keep is true, the exit handler removes nothing.
 void os_keep_temps(bool keep);
-// Registers a file (copied) for removal at exit; null is ignored.
+// Registers a file (copied) for removal at exit; null is ignored. Works
+// before any temporary name was asked for, too.
 void os_remove_at_exit(const char *path);
 // Registers a directory (copied) for recursive removal at exit; null is
 // ignored.
@@ -91,16 +94,19 @@ void os_remove_dir_at_exit(const char *path);
 // Directories and file queries
 // ---------------------------------------------------------------------------
 
-// Creates the directory, missing parents first. 0 when path itself was
-// created, 1 otherwise (an existing directory therefore gives 1).
+// Creates the directory, missing parents first; the parent is the text
+// before the last '\\' (else '/', else ':'), and an empty parent counts as
+// the root. 0 when path itself was created, 1 otherwise (an existing
+// directory therefore gives 1).
 int os_mkdir_p(const char *path);
 // Makes sure a directory exists: -1 for null; 0 for a bare drive ("C:");
 // for an existing entry 0 when it is a directory, else 1; otherwise the
 // result of os_mkdir_p.
 int os_ensure_dir(const char *path);
-// Removes a directory and everything in it. 0 on success; -1 when path is
-// not an existing directory; otherwise the first failing removal's result
-// (the walk stops there). A directory that cannot be listed gives 0.
+// Removes a directory and everything in it; a link inside is removed as a
+// link, never followed. 0 on success; -1 when path is not an existing
+// directory; otherwise the first failing removal's result (the walk stops
+// there). A directory that cannot be listed gives 0 and stays.
 int os_rmdir_r(const char *path);
 // 1 when path names an existing file or directory; 0 otherwise or for null.
 int os_file_exists(const char *path);
@@ -150,7 +156,7 @@ char *os_path_stem_dot(const char *path);
 // it has none). Null for null.
 char *os_path_stem(const char *path);
 // Pointer into path at its last '.' anywhere (directories included), or to
-// an empty string; null for null.
+// an empty string (also for null).
 const char *os_path_ext(const char *path);
 // The text before the last '\\' (else '/', else ':'); null when there is no
 // separator or for null.
@@ -201,8 +207,8 @@ int32_t os_pclose(FILE *fp);
 // Environment, time and host facts
 // ---------------------------------------------------------------------------
 
-// Sets name=value in the environment; 0 for a null name, else 0 on success
-// and -1 on failure.
+// Sets name=value in the environment (a null or empty value removes the
+// variable); 0 for a null name, else 0 on success and -1 on failure.
 int os_setenv(const char *name, const char *value);
 // Current time in seconds since 1970, also stored in *t unless t is null.
 // The first call fixes the time zone: TZ becomes "EST0EDT".

@@ -1,11 +1,11 @@
 // osdep: fixed-size integers on streams, character case and 16-bit strings.
 #include "common/osdep.h"
 
+#include "common/stringcache.h"
 #include "common/vq4assert.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -109,9 +109,8 @@ uint16_t *os_wcscpy(uint16_t *dst, const uint16_t *src) {
 
 uint16_t *os_wcsdup(const uint16_t *s) {
     size_t bytes = (os_wcslen(s) + 1) * sizeof(uint16_t);
-    auto *copy = static_cast<uint16_t *>(std::malloc(bytes));
-    if (copy != nullptr)
-        std::memcpy(copy, s, bytes);
+    auto *copy = static_cast<uint16_t *>(must_alloc(static_cast<uint32_t>(bytes)));
+    std::memcpy(copy, s, bytes);
     return copy;
 }
 

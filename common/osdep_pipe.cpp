@@ -57,23 +57,28 @@ class StandardStreamsCapture {
     int saved_err_;
 };
 
-// Runs the vector's program with both standard streams going into the file
-// named capture_path; the child's status, or -1 when nothing could be run.
-int32_t run_captured(vec *v, const char *capture_path) {
+// Runs the vector's program (item 0) with the vector's items as argument
+// vector; the status, or -1 when it could not be started.
+int32_t spawn_vector(vec *v) {
+    if (vec_last(v) != nullptr)
+        vec_append(v, nullptr);
+    errno = 0;
+    auto **argv = static_cast<const char **>(static_cast<void *>(v->data));
+    return os_spawn(static_cast<const char *>(vec_get(v, 0)), argv);
+}
+
+// Runs the vector's program with both standard streams going into a fresh
+// temporary file and stores that file's path in *capture_path (the caller
+// frees it). The child's status, or -1 when nothing could be run.
+int32_t run_captured(vec *v, char **capture_path) {
     StandardStreamsCapture capture;
     if (!capture.ok())
         return -1;
-    FILE *sink = plat_fopen(capture_path, "w");
+    *capture_path = os_tmpfile_name_plain();
+    FILE *sink = *capture_path != nullptr ? plat_fopen(*capture_path, "w") : nullptr;
     if (sink == nullptr)
         return -1;
-    int32_t status = -1;
-    if (capture.redirect_to(sink)) {
-        if (vec_last(v) != nullptr)
-            vec_append(v, nullptr);
-        errno = 0;
-        auto **argv = static_cast<const char **>(static_cast<void *>(v->data));
-        status = os_spawn(static_cast<const char *>(vec_get(v, 0)), argv);
-    }
+    int32_t status = capture.redirect_to(sink) ? spawn_vector(v) : -1;
     std::fclose(sink);
     return status;
 }
@@ -82,24 +87,26 @@ bool names_existing_file(const char *path) {
     return path != nullptr && os_file_exists(path);
 }
 
+// Records the status of the child whose output fp reads.
+void record_status(FILE *fp, int32_t status) {
+    if (pipe_status_tab == nullptr)
+        pipe_status_tab = hash_create(kPipeTableBuckets, nullptr, nullptr, __FILE__, __LINE__);
+    VQ4_ASSERT(!hash_haskey(pipe_status_tab, fp), "!hash_haskey(pipe_status_tab, fp)");
+    hash_insert(pipe_status_tab, fp, reinterpret_cast<void *>(intptr_t{status}), __FILE__,
+                __LINE__);
+}
+
 } // namespace
 
 FILE *os_popen_vec(struct vec *v) {
     FILE *result = nullptr;
-    if (v != nullptr && vec_size(v) > 0 &&
-        names_existing_file(static_cast<char *>(vec_get(v, 0)))) {
-        char *capture_path = os_tmpfile_name_plain();
-        int32_t status = capture_path != nullptr ? run_captured(v, capture_path) : -1;
+    if (vec_size(v) > 0 && names_existing_file(static_cast<char *>(vec_get(v, 0)))) {
+        char *capture_path = nullptr;
+        int32_t status = run_captured(v, &capture_path);
         if (status != -1)
             result = plat_fopen(capture_path, "r");
-        if (result != nullptr) {
-            if (pipe_status_tab == nullptr)
-                pipe_status_tab =
-                    hash_create(kPipeTableBuckets, nullptr, nullptr, __FILE__, __LINE__);
-            VQ4_ASSERT(!hash_haskey(pipe_status_tab, result), "!hash_haskey(pipe_status_tab, fp)");
-            hash_insert(pipe_status_tab, result, reinterpret_cast<void *>(intptr_t{status}),
-                        __FILE__, __LINE__);
-        }
+        if (result != nullptr)
+            record_status(result, status);
         std::free(capture_path);
     }
     vec_destroy(v);

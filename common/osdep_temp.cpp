@@ -7,7 +7,6 @@
 #include "common/vector.h"
 #include "platform/platform.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -30,28 +29,27 @@ struct TempState {
 
 TempState temp;
 
+// Removes each path of list that exists, in order, ignoring failures.
+void remove_existing(vec *list, int (*remove)(const char *)) {
+    for (uint32_t i = 0; i < vec_size(list); ++i) {
+        auto *path = static_cast<const char *>(vec_get(list, i));
+        if (os_file_exists(path))
+            remove(path);
+    }
+}
+
 // The exit handler: removes the registered files, then the registered
-// directories with everything in them, unless temporaries are kept.
-// Failures are ignored: the process is ending.
+// directories with everything in them, unless temporaries are kept; then
+// forgets both lists. Failures are ignored: the process is ending.
 int remove_temporaries(void) {
     if (!temp.keep) {
-        for (vec *list : {temp.files_to_remove, temp.dirs_to_remove}) {
-            for (uint32_t i = 0; list != nullptr && i < vec_size(list); ++i) {
-                auto *path = static_cast<const char *>(vec_get(list, i));
-                if (!os_file_exists(path))
-                    continue;
-                if (list == temp.files_to_remove)
-                    plat_remove(path);
-                else
-                    os_rmdir_r(path);
-            }
-        }
+        remove_existing(temp.files_to_remove, plat_remove);
+        remove_existing(temp.dirs_to_remove, os_rmdir_r);
     }
-    for (vec **list : {&temp.files_to_remove, &temp.dirs_to_remove}) {
-        if (*list != nullptr)
-            vec_destroy(*list);
-        *list = nullptr;
-    }
+    vec_destroy(temp.files_to_remove);
+    vec_destroy(temp.dirs_to_remove);
+    temp.files_to_remove = nullptr;
+    temp.dirs_to_remove = nullptr;
     return 0;
 }
 

@@ -49,13 +49,16 @@ bool can_update(const char *pFilename) {
     return true;
 }
 
-// Whether a new file can be created at pFilename: creates it empty, as the
-// writer would, so that a missing directory fails here and not at the end.
+// Whether a new file can be created at pFilename (a missing directory fails
+// here, not at the end). The probe file is removed again: the archive is
+// written only when it is finalized.
 bool can_create(const char *pFilename) {
-    FILE *fp = std::fopen(host_path(pFilename).c_str(), "wb");
+    std::string host = host_path(pFilename);
+    FILE *fp = std::fopen(host.c_str(), "wb");
     if (fp == nullptr)
         return false;
     std::fclose(fp);
+    std::remove(host.c_str());
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -240,17 +239,6 @@ TEST_F(DebugOptions, AdtTracksSkipListsCreatedAfterwards) {
     skiplist_report();
     skiplist_destroy(list);
     EXPECT_NE(read_file("vq4-1.out").find("made_here.c:77"), std::string::npos);
-}
-
-TEST_F(DebugOptions, VersionIsMajorDotTwoDigitMinor) {
-    EXPECT_TRUE(std::regex_match(db_version(), std::regex("[0-9]+\\.[0-9][0-9]")));
-    EXPECT_EQ(db_version(), db_version());
-}
-
-TEST_F(DebugOptions, WarningCarriesThePrefix) {
-    ::testing::internal::CaptureStderr();
-    db_warning("x=%d", 5);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "VQDEBUG (warning): x=5\n");
 }
 
 TEST_F(DebugOptions, AssertAtLevelZeroReportsNothing) {

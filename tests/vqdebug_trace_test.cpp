@@ -116,19 +116,6 @@ TEST_F(TraceOutput, IndentationStopsAtItsLimitsInsteadOfWrapping) {
     EXPECT_EQ(db_indent(), 4294967295u);
 }
 
-TEST_F(TraceOutput, IndentSettersKeepColumnsAtLevelTimesStep) {
-    db_set_indent_level(3);
-    EXPECT_EQ(db_indent_columns(), 12u);
-    db_set_indent_step(2);
-    EXPECT_EQ(db_indent_step(), 2u);
-    EXPECT_EQ(db_indent_columns(), 6u);
-    EXPECT_EQ(db_indent(), 8u);
-    EXPECT_EQ(db_indent_level(), 4u);
-    EXPECT_EQ(db_outdent(), 6u);
-    EXPECT_EQ(db_outdent(), 4u);
-    EXPECT_EQ(db_indent_level(), 2u);
-}
-
 TEST_F(TraceOutput, TraceWidthBelowFourIsStoredAfterAWarning) {
     EXPECT_EQ(stderr_of([] { db_set_trace_width(10); }), "");
     EXPECT_EQ(db_trace_width(), 10u);
@@ -216,13 +203,6 @@ TEST_F(TraceOutput, ArgvDumpStopsAtANullEntry) {
     const char *argv[] = {"vq4", "x", nullptr, "never"};
     db_dump_argv(4, argv);
     EXPECT_EQ(out(), "\nAPP: VQ4\nARGS: vq4 x\n");
-}
-
-TEST_F(TraceOutput, PlainWritersHaveNoPrefix) {
-    db_set_indent_level(2);
-    db_puts("p");
-    db_printf("n=%u", 5u);
-    EXPECT_EQ(out(), "p\nn=5\n");
 }
 
 } // namespace

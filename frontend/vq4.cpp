@@ -1,0 +1,416 @@
+// vq4: option translation, driver choice and launch, diagnostic stream.
+#include "frontend/vq4.h"
+
+#include "common/alert.h"
+#include "common/cmdline.h"
+#include "common/osdep.h"
+#include "common/registry.h"
+#include "common/stringcache.h"
+#include "common/vqdebug.h"
+#include "common/vqinstdir.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+int32_t verbosity = 1;
+const char *driver_suffix = "";
+uint8_t two_pass = 0;
+uint8_t echo_suppressed = 0;
+const char *error_file = nullptr;
+uint8_t error_file_append = 0;
+const c_extension *selected_extension = nullptr;
+FILE *error_stream = nullptr;
+int32_t saved_stderr = 0;
+
+namespace {
+
+constexpr uint32_t MSG_CANT_OPEN_FILE = 141;
+constexpr uint32_t MSG_EXEC_FAILED = 900;
+constexpr uint32_t MSG_EXIT_STATUS = 908;
+constexpr uint32_t MSG_UNKNOWN_EXTENSION = 1443;
+constexpr uint32_t MSG_RESPECIFIED_EXTENSION = 1444;
+constexpr uint32_t MSG_CANT_CREATE_TEMP = 2082;
+
+// Directory kind of the tools' bin directory (lum\bin in an installation).
+constexpr uint32_t TOOL_BIN_DIRECTORY = 1;
+
+constexpr const char *NO_OPTIONS[] = {nullptr};
+constexpr const char *EJM_OPTIONS[] = {"--ccmode=ejm", nullptr};
+constexpr const char *IAR_OPTIONS[] = {"--ccmode=iar", nullptr};
+
+constexpr c_extension C_EXTENSIONS[] = {
+    {1, "VQ4", NO_OPTIONS},
+    {2, "EJM", EJM_OPTIONS},
+    {3, "IAR", IAR_OPTIONS},
+    {0, nullptr, nullptr},
+};
+
+// Line buffers of standard output and standard error once redirected.
+char stdout_buffer[512];
+char stderr_buffer[512];
+
+bool tracing() {
+    return gDebugFlags != 0;
+}
+
+// A trace line of a launch step (only with trace flag 1).
+template <typename... Args> void trace_step(int line, const char *format, Args... args) {
+    if ((gDebugFlags & 1) != 0) {
+        tracef(__FILE__, line, format, args...);
+    }
+}
+
+bool equals_nocase(const char *item, const char *word) {
+    return sc_stricmp(item, word) == 0;
+}
+
+void append(vec *list, const char *text) {
+    vec_append(list, const_cast<char *>(text));
+}
+
+// What the option walk leaves for the launch besides the global state.
+struct WalkResult {
+    const char *base_name = "lumc";
+    bool chip_seen = false;
+    const char *command_file = nullptr;
+};
+
+// Sets the error file from an item that begins with "-E" or "-e" and
+// appends what the driver must see.
+void take_error_file_option(const char *item, vec *driver_args) {
+    const char *rest = sc_intern(item + 2);
+    size_t length = strlen(rest);
+    error_file = rest;
+    if (length == 0 || strcmp(rest, "+") == 0) {
+        error_file = nullptr;
+        append(driver_args, "-E");
+    } else if (length == 1) {
+        append(driver_args, sc_concat("-E+", rest));
+    } else if (rest[0] == '+') {
+        error_file = sc_intern(rest + 1);
+        error_file_append = 1;
+        append(driver_args, item);
+    } else {
+        // The front end truncates the file; the driver appends to it.
+        append(driver_args, sc_concat("-E+", rest));
+    }
+}
+
+// The option walk: translates or consumes the front end's options and
+// passes every other item to the driver's list unchanged.
+WalkResult walk_options(vec *args, vec *driver_args, vec *extensions) {
+    WalkResult walk;
+    bool summary_dir_pending = false;
+    void *slot = nullptr;
+    vec_iter_reset(args);
+    while (vec_iter_next(args, vec_iter_valid(args) ? (slot = vec_iter_get(args), 1) : 0)) {
+        const auto *item = static_cast<const char *>(slot);
+        if (strncmp(item, "--vqdebug=", 10) == 0) {
+            continue;
+        }
+        if (strcmp(item, "--vq4cc") == 0) {
+            db_set_app("vq4-cc");
+        }
+        if (sc_starts_with_nocase(item, "--chip=18")) {
+            walk.base_name = "lumc18";
+            walk.chip_seen = true;
+        }
+        if (summary_dir_pending && item[0] == '-') {
+            summary_dir_pending = false;
+        }
+        if (summary_dir_pending) {
+            append(driver_args, sc_printf("--summarydir=%s", item));
+            summary_dir_pending = false;
+            continue;
+        }
+        if (sc_starts_with_nocase(item, "--wubtoxna")) {
+            two_pass = 1;
+        } else if (sc_starts_with_nocase(item, "--bins=debug")) {
+            driver_suffix = "d";
+        } else if (sc_starts_with_nocase(item, "--bins=release")) {
+            driver_suffix = "";
+        } else if (sc_starts_with_nocase(item, "--chip=")) {
+            append(driver_args, item);
+            walk.chip_seen = true;
+        } else if (equals_nocase(item, "-v")) {
+            ++verbosity;
+            append(driver_args, item);
+        } else if (equals_nocase(item, "-q") || equals_nocase(item, "--ver")) {
+            verbosity = 0;
+            append(driver_args, item);
+        } else if (equals_nocase(item, "--memorysummary")) {
+            append(driver_args, "--summary=+xml");
+            summary_dir_pending = true;
+        } else if (equals_nocase(item, "--ejm")) {
+            append(extensions, "ejm");
+        } else if (sc_starts_with_nocase(item, "--ext=")) {
+            append(extensions, sc_intern(item + 6));
+        } else if (sc_starts_with_nocase(item, "--std=")) {
+            reg_set_c_stdlib(item + 6);
+            append(driver_args, item);
+        } else if (item[0] == '@') {
+            walk.command_file = item + 1;
+            append(driver_args, item);
+        } else if (!sc_starts_with_nocase(item, "-E")) {
+            append(driver_args, item);
+        } else {
+            take_error_file_option(item, driver_args);
+        }
+    }
+    return walk;
+}
+
+// The base name an unexpanded command file asks for through its first line
+// that holds a chip option (case ignored); base_name when it holds none or
+// cannot be opened.
+const char *chip_from_command_file(const char *path, const char *base_name) {
+    FILE *file = plat_fopen(path, "r");
+    if (file == nullptr) {
+        return base_name;
+    }
+    while (const char *line = sc_readline(file)) {
+        const char *lower = sc_lower(line);
+        if (strstr(lower, "--chip=18") != nullptr) {
+            base_name = "lumc18";
+            break;
+        }
+        if (strstr(lower, "--chip=") != nullptr) {
+            base_name = "lumc";
+            break;
+        }
+    }
+    fclose(file);
+    return base_name;
+}
+
+// Items 1.. of argv joined by single blanks.
+std::string join_arguments(vec *argv) {
+    std::string joined;
+    for (uint32_t i = 1; i < vec_size(argv); ++i) {
+        if (i > 1) {
+            joined += ' ';
+        }
+        joined += static_cast<const char *>(vec_get(argv, i));
+    }
+    return joined;
+}
+
+// One argument as a command-file line: double quotes escaped, then the
+// whole quoted when it holds white space.
+const char *command_file_line(const char *argument) {
+    const char *escaped = sc_escape(argument, "\"", '\\');
+    if (strpbrk(escaped, " \t\n\r") != nullptr) {
+        return sc_quote(escaped, '"');
+    }
+    return escaped;
+}
+
+// A new temporary name (interned) with the given extension, or null.
+const char *temporary_name(const char *extension) {
+    char *name = extension != nullptr ? os_tmpfile_name(extension) : os_tmpfile_name_plain();
+    const char *interned = sc_intern(name);
+    free(name);
+    return interned;
+}
+
+// Writes items 1.. of argv into path; false when it cannot be created.
+bool write_command_file(const char *path, vec *argv) {
+    FILE *file = plat_fopen(path, "w");
+    if (file == nullptr) {
+        return false;
+    }
+    for (uint32_t i = 1; i < vec_size(argv); ++i) {
+        const char *line = command_file_line(static_cast<const char *>(vec_get(argv, i)));
+        trace_step(__LINE__, "Writing option to command file: %s", line);
+        fputs(line, file);
+        fputc('\n', file);
+    }
+    return fclose(file) == 0;
+}
+
+// The quiet first run of the two-pass mode: its diagnostics go into a
+// temporary file whose name the real run then gets with "--summarycmp=".
+void run_first_pass(const char *driver_name, vec *driver_args) {
+    vec *first = vec_copy(driver_args, __FILE__, __LINE__);
+    append(first, "--wubtoxna");
+    append(first, "-q");
+    const char *summary = temporary_name(nullptr);
+    if (summary == nullptr) {
+        alert_msg(MSG_CANT_CREATE_TEMP);
+    }
+    append(first, sc_printf("-E%s", summary));
+    echo_suppressed = 1;
+    run_driver(driver_name, first);
+    echo_suppressed = 0;
+    vec_destroy(first);
+    append(driver_args, sc_printf("--summarycmp=%s", summary));
+}
+
+} // namespace
+
+extern "C" {
+
+void select_extension(const char *name, vec *driver_args) {
+    const c_extension *row = C_EXTENSIONS;
+    while (row->id != 0 && sc_stricmp(row->name, name) != 0) {
+        ++row;
+    }
+    if (row->id == 0) {
+        alert_msg(MSG_UNKNOWN_EXTENSION, name);
+        return;
+    }
+    if (selected_extension == row) {
+        return;
+    }
+    if (selected_extension != nullptr) {
+        alert_msg(MSG_RESPECIFIED_EXTENSION, selected_extension->name, row->name);
+        return;
+    }
+    selected_extension = row;
+    for (const char *const *option = row->options; *option != nullptr; ++option) {
+        append(driver_args, sc_intern(*option));
+    }
+}
+
+void redirect_stderr(void) {
+    if (error_stream == nullptr && error_file != nullptr) {
+        if (error_file_append) {
+            error_stream = plat_fopen(error_file, "r+");
+            if (error_stream != nullptr) {
+                fseek(error_stream, 0, SEEK_END);
+            }
+        }
+        if (error_stream == nullptr) {
+            error_stream = plat_fopen(error_file, "w");
+            if (error_stream == nullptr) {
+                alert_msg(MSG_CANT_OPEN_FILE, "error", error_file);
+            } else {
+                error_file_append = 1;
+            }
+        }
+    }
+    if (saved_stderr == 0) {
+        saved_stderr = plat_dup(2);
+    }
+    fflush(stdout);
+    fflush(stderr);
+    plat_dup2(error_stream != nullptr ? plat_fileno(error_stream) : 1, 2);
+    setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
+    setvbuf(stderr, stderr_buffer, _IOLBF, sizeof stderr_buffer);
+}
+
+int32_t vq4_spawn(vec *argv) {
+    if (tracing()) {
+        db_enter(__FILE__, __LINE__, "vq4_spawn", nullptr);
+    }
+    const char *program = static_cast<const char *>(vec_get(argv, 0));
+    trace_step(__LINE__, "Forced use of command file");
+    std::string joined = join_arguments(argv);
+    size_t length = strlen(program) + (vec_size(argv) > 1 ? 1 + joined.size() : 0);
+    if (os_cmdline_limit() < length) {
+        trace_step(__LINE__, "Command line length is too long for OS (%u), using command file",
+                   unsigned(length));
+    }
+    const char *name = temporary_name(".cmd");
+    if (name == nullptr) {
+        alert_msg(MSG_CANT_CREATE_TEMP);
+    }
+    trace_step(__LINE__, "Command file name: \"%s\"", name);
+    if (!write_command_file(name, argv)) {
+        if (tracing()) {
+            db_exit(__FILE__, __LINE__, "vq4_spawn", "Could not create command file \"%s\"", name);
+        }
+        return -1;
+    }
+    vec *launch = vec_create(__FILE__, __LINE__);
+    append(launch, program);
+    const char *at_file = sc_printf("@%s", name);
+    append(launch, at_file);
+    if (!echo_suppressed && verbosity != 0) {
+        printf("%s %s [ %s ]\n", program, at_file, joined.c_str());
+    }
+    trace_step(__LINE__, "Executing: %s %s [ %s ]", program, at_file, joined.c_str());
+    fflush(stdout);
+    fflush(stderr);
+    int32_t status = db_run(program, launch, false);
+    vec_destroy(launch);
+    if (tracing()) {
+        db_exit(__FILE__, __LINE__, "vq4_spawn", "Execution returned %d", status);
+    }
+    return status;
+}
+
+bool run_driver(const char *driver_name, vec *args) {
+    vec *argv = vec_copy(args, __FILE__, __LINE__);
+    const char *path = reg_mkpath(TOOL_BIN_DIRECTORY, driver_name);
+    // Without an installation the bare name is tried, so that the failure
+    // names the driver that was looked for.
+    path = sc_intern(path != nullptr ? path : driver_name);
+    vec_insert(argv, const_cast<char *>(path), 0);
+    if (saved_stderr != 0) {
+        fflush(stderr);
+        plat_dup2(saved_stderr, 2);
+    }
+    if (error_stream != nullptr) {
+        fclose(error_stream);
+        error_stream = nullptr;
+    }
+    int32_t status = vq4_spawn(argv);
+    int spawn_error = errno;
+    vec_destroy(argv);
+    redirect_stderr();
+    if (status == 0) {
+        return true;
+    }
+    if (status == -1) {
+        alert_msg(MSG_EXEC_FAILED, path, strerror(spawn_error));
+        return false;
+    }
+    alert_msg(MSG_EXIT_STATUS, status);
+    return false;
+}
+
+void cleanup(int status) {
+    (void)status;
+    if (tracing()) {
+        db_enter(__FILE__, __LINE__, "cleanup", nullptr);
+    }
+    db_finish();
+}
+
+} // extern "C"
+
+int main(int argc, char **argv) {
+    vec *driver_args = vec_create(__FILE__, __LINE__);
+    vec *extensions = vec_create(__FILE__, __LINE__);
+    vec *args = cmdline_parse(argc, argv);
+    reg_set_c_stdlib("c90");
+    WalkResult walk = walk_options(args, driver_args, extensions);
+
+    redirect_stderr();
+    for (uint32_t i = 0; i < vec_size(extensions); ++i) {
+        select_extension(static_cast<const char *>(vec_get(extensions, i)), driver_args);
+    }
+    if (!walk.chip_seen && walk.command_file != nullptr) {
+        walk.base_name = chip_from_command_file(walk.command_file, walk.base_name);
+    }
+    if (selected_extension == nullptr) {
+        select_extension("VQ4", driver_args);
+    }
+    if (const char *debug_option = db_gen_options(DBC_VQ4, "driver")) {
+        vec_insert(driver_args, const_cast<char *>(debug_option), 0);
+    }
+    const char *driver_name = sc_concat(walk.base_name, driver_suffix);
+    if (two_pass) {
+        run_first_pass(driver_name, driver_args);
+    }
+    bool ok = run_driver(driver_name, driver_args);
+    db_finish();
+    vec_destroy(args);
+    vec_destroy(extensions);
+    vec_destroy(driver_args);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,239 @@
+// The argument-list builder: the command-file tokenizer (read from standard
+// input), escape resolution, command-file expansion and the program name.
+#include "common/cmdline.h"
+#include "common/vector.h"
+#include "common/vqdebug.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Every test passes the same program path, so the name recorded by the
+// first call of the process is known.
+const char *const PROGRAM = "C:\\suite\\bin/tools\\vq4.exe";
+
+class CmdlineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device random;
+        dir_ = fs::temp_directory_path() / ("vq4-cmdline-" + std::to_string(random()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // Writes text into a file in the test directory; returns its path.
+    std::string file(const std::string &name, const std::string &text) {
+        fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    // The tokens cmdline_read_args reads from text (program name left out).
+    Strings read_tokens(const std::string &text) {
+        EXPECT_NE(freopen(file("input.txt", text).c_str(), "r", stdin), nullptr);
+        int32_t count = -1;
+        char **tokens = cmdline_read_args("prog", &count);
+        EXPECT_STREQ(tokens[0], "prog");
+        EXPECT_EQ(tokens[count], nullptr);
+        return Strings(tokens + 1, tokens + count);
+    }
+
+    Strings build(const Strings &args, cmdline_callback callback = nullptr) {
+        std::vector<const char *> argv{PROGRAM};
+        for (const std::string &arg : args) {
+            argv.push_back(arg.c_str());
+        }
+        vec *result = cmdline_build(int32_t(argv.size()), argv.data(), callback);
+        Strings items;
+        for (uint32_t i = 0; i < vec_size(result); ++i) {
+            items.emplace_back(static_cast<const char *>(vec_get(result, i)));
+        }
+        vec_destroy(result);
+        return items;
+    }
+
+    fs::path dir_;
+};
+
+struct TokenCase {
+    const char *input;
+    Strings tokens;
+};
+
+// The reader's grammar, one line at a time. Empty tokens appear where a
+// separator ends a token inside a line; the builder drops them later.
+const TokenCase TOKEN_CASES[] = {
+    {"a b\n", {"a", "b"}},
+    {"a  b\n", {"a", "", "b"}},
+    {"a\tb\n", {"a", "b"}},
+    {"a", {"a"}},
+    {"\n", {""}},
+    {"\"two words\" c\n", {"two words", "c"}},
+    {"'single quoted' c\n", {"single quoted", "c"}},
+    {"'say \"hi\"'\n", {"say \"hi\""}},
+    {"\"it's\"\n", {"it's"}},
+    {"'it''s'\n", {"its"}},
+    {"a\\ b\n", {"a b"}},
+    {"\\ \n", {" "}},
+    {"a\\\\b\n", {"a\\b"}},
+    {"a\\\\\\\\b\n", {"a\\\\b"}},
+    {"C:\\dir\\f.c\n", {"C:\\dir\\f.c"}},
+    {"a\\\"b\n", {"a\"b"}},
+    {"a\\'b\n", {"a'b"}},
+    {"end\\\n", {"end"}},
+    {"end\\", {"end"}},
+    {"\"a\tb\"\n", {"a", "b"}},
+    {"\"unterminated quote\n", {"unterminated quote"}},
+    {"a\\\tb\n", {"a", "\\b"}},
+    {"a b\r\n", {"a", "b"}},
+    {"first\nsecond third\n", {"first", "second", "third"}},
+    {"\"open\nb c\n", {"open", "b", "c"}},
+    {"", {}},
+};
+
+TEST_F(CmdlineTest, ReaderSplitsLinesAsTheCommandFileGrammarSays) {
+    for (const TokenCase &c : TOKEN_CASES) {
+        EXPECT_EQ(read_tokens(c.input), c.tokens) << "input: " << c.input;
+    }
+}
+
+TEST_F(CmdlineTest, ReaderKeepsATokenOf2047CharactersWhole) {
+    std::string token(2047, 'x');
+    EXPECT_EQ(read_tokens(token + "\n"), Strings{token});
+}
+
+TEST_F(CmdlineTest, ReaderCutsALongerTokenAndDropsTheRestOfItsLine) {
+    std::string kept(2047, 'x');
+    EXPECT_EQ(read_tokens(kept + "yz more\nnext\n"), (Strings{kept, "next"}));
+    EXPECT_EQ(read_tokens("a " + kept + "\\\\\nnext\n"), (Strings{"a", kept, "next"}));
+}
+
+TEST_F(CmdlineTest, ReaderKeepsMoreThan1023TokensInOrder) {
+    Strings tokens;
+    std::string text;
+    for (int i = 0; i < 5000; ++i) {
+        tokens.push_back(std::to_string(i));
+        text += tokens.back() + (i % 7 == 6 ? "\n" : " ");
+    }
+    EXPECT_EQ(read_tokens(text), tokens);
+}
+
+TEST_F(CmdlineTest, ReaderReadsLinesLongerThanOneChunk) {
+    std::string text;
+    Strings tokens;
+    for (int i = 0; i < 600; ++i) {
+        tokens.push_back("tok" + std::to_string(i));
+        text += tokens.back() + " ";
+    }
+    tokens.emplace_back(); // the blank before the line feed ends a token too
+    EXPECT_EQ(read_tokens(text + "\n"), tokens);
+}
+
+struct BuildCase {
+    Strings args;
+    Strings result;
+};
+
+TEST_F(CmdlineTest, BuilderResolvesEscapesAndDropsEmptyArguments) {
+    const BuildCase cases[] = {
+        {{}, {}},
+        {{""}, {}},
+        {{"\\ "}, {" "}},
+        {{"a", "", "b"}, {"a", "b"}},
+        {{"C:\\dir\\file.c"}, {"C:\\dir\\file.c"}},
+        {{"C:\\\\dir"}, {"C:\\dir"}},
+        {{"\\\"q\\'"}, {"\"q'"}},
+        {{"\\\\\\\\"}, {"\\\\"}},
+        {{"trailing\\"}, {"trailing\\"}},
+        {{"@"}, {"@"}},
+        {{"@missing\\ file.cmd"}, {"@missing\\ file.cmd"}},
+    };
+    for (const BuildCase &c : cases) {
+        EXPECT_EQ(build(c.args), c.result) << ::testing::PrintToString(c.args);
+    }
+}
+
+TEST_F(CmdlineTest, ProgramNameIsTheLastComponentOfTheFirstProgramPath) {
+    build({});
+    EXPECT_STREQ(cmdline_progname(), "vq4.exe");
+    const char *other[] = {"/elsewhere/other"};
+    vec_destroy(cmdline_build(1, other, nullptr));
+    EXPECT_STREQ(cmdline_progname(), "vq4.exe");
+}
+
+TEST_F(CmdlineTest, CommandFilesExpandInPlaceToAnyDepth) {
+    std::string deepest = file("deepest.cmd", "deep\n");
+    std::string inner = file("inner.cmd", "in1 @" + deepest + " in2\n");
+    std::string outer = file("outer.cmd", "\"o 1\" @" + inner + "\no2\n");
+    EXPECT_EQ(build({"first", "@" + outer, "last"}),
+              (Strings{"first", "o 1", "in1", "deep", "in2", "o2", "last"}));
+}
+
+TEST_F(CmdlineTest, EscapesAreResolvedByTheReaderAndAgainByTheBuilder) {
+    std::string args = file("args.cmd", "a\\\\\\\\b c\\\\\\ d\n");
+    EXPECT_EQ(build({"@" + args}), (Strings{"a\\b", "c d"}));
+}
+
+TEST_F(CmdlineTest, EmptyCommandFileContributesNothing) {
+    std::string empty = file("empty.cmd", "");
+    EXPECT_EQ(build({"x", "@" + empty, "y"}), (Strings{"x", "y"}));
+}
+
+TEST_F(CmdlineTest, SelfReferencingCommandFileIsExpandedOnce) {
+    std::string self = (dir_ / "self.cmd").string();
+    file("self.cmd", "a @" + self + " b\n");
+    EXPECT_EQ(build({"@" + self}), (Strings{"a", "@" + self, "b"}));
+}
+
+TEST_F(CmdlineTest, CommandFileReachedAgainUnderAnotherNameIsNotReadAgain) {
+    std::string a = (dir_ / "a.cmd").string();
+    std::string b = (dir_ / "b.cmd").string();
+    std::string a_again = (dir_ / "." / "a.cmd").string();
+    file("a.cmd", "from-a @" + b + "\n");
+    file("b.cmd", "from-b @" + a_again + "\n");
+    EXPECT_EQ(build({"@" + a, "@" + b}),
+              (Strings{"from-a", "from-b", "@" + a_again, "from-b", "from-a", "@" + b}));
+}
+
+TEST_F(CmdlineTest, CommandFileNamedWithBackslashesIsRecognisedWhenItRepeats) {
+    std::string with_backslash = dir_.string() + "\\again.cmd";
+    file("again.cmd", "x @" + with_backslash + "\n");
+    EXPECT_EQ(build({"@" + (dir_ / "again.cmd").string()}), (Strings{"x", "@" + with_backslash}));
+}
+
+std::vector<std::string> seen_by_callback;
+
+void remember(const char *arg) {
+    seen_by_callback.emplace_back(arg);
+}
+
+TEST_F(CmdlineTest, CallbackSeesEveryArgumentBeforeItIsExamined) {
+    std::string args = file("args.cmd", "in\\\\side\n");
+    seen_by_callback.clear();
+    build({"a\\\\b", "@" + args, ""}, remember);
+    EXPECT_EQ(seen_by_callback, (Strings{"a\\\\b", "@" + args, "in\\side", ""}));
+}
+
+TEST_F(CmdlineTest, DebugOptionIsHandedOnAndKept) {
+    db_reset_for_testing();
+    EXPECT_EQ(build({"--vqdebug=assert:warning", "a"}), (Strings{"--vqdebug=assert:warning", "a"}));
+    EXPECT_EQ(cmdline_debug_seen(), 1);
+    EXPECT_EQ(gAssertLevel, 3u);
+    db_reset_for_testing();
+}
+
+} // namespace

@@ -10,8 +10,8 @@
 //
 // With tracking on (hash_track), each new table gets a record in a master
 // list holding its usage statistics, and insertions into an occupied bucket
-// of a tracked table are traced; hash_report writes the list to the
-// debug-out file. Assertions: "size != 0", "is_alive(h)". Allocation failure
+// of a tracked table are traced (tracef, with debug flag 1); hash_report
+// writes the list to the debug-out file. Assertions: "size != 0", "is_alive(h)". Allocation failure
 // is fatal (message 296). Single-threaded.
 #pragma once
 

@@ -47,7 +47,8 @@ typedef struct vec_iter_node {
 typedef struct vec_track_record vec_track_record;
 
 // The vector record. Callers read it only through the operations below;
-// the fields are visible so that tests and reports can inspect them.
+// the fields are visible so that the per-item operations can be inline and
+// tests can inspect them.
 typedef struct vec {
     uint32_t count;            // number of items
     uint32_t capacity;         // slots in data; 0 until the first item is stored
@@ -70,8 +71,8 @@ typedef struct vec {
 // New empty vector (initial capacity 10, no buffer yet) created at file:line;
 // the caller owns it. Tracked when tracking is on.
 vec *vec_create(const char *file, int line);
-// As vec_create with the given initial capacity (0 only for vectors that
-// stay empty).
+// As vec_create with the given initial capacity (0 is meant for vectors that
+// stay empty; one that receives items anyway grows from 1).
 vec *vec_create_sized(uint32_t initial_capacity, const char *file, int line);
 // Shallow copy of p (items shared, iterators not copied), created at
 // file:line; tracked when p is. Null for null p.

@@ -123,7 +123,8 @@ void db_exit(const char *src, int line, const char *func, const char *fmt, ...);
 
 // Writes a hexadecimal dump of count bytes at addr, per_line bytes per line,
 // with the printable characters beside them when show_chars is non-zero.
-// Up to per_line bytes stay on the header line.
+// Up to per_line bytes stay on the header line (all of them when per_line
+// is 0); longer dumps put each line on its own, after its address.
 void db_hexdump(const char *name, const void *addr, uint32_t count, uint32_t per_line,
                 int show_chars, const char *src, int line);
 

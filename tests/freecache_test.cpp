@@ -55,7 +55,9 @@ TEST(FreecacheTest, KeptObjectsComeBackLastInFirstOut) {
     freecache_release(fc, b);
     EXPECT_EQ(freecache_alloc(fc), b);
     EXPECT_EQ(freecache_alloc(fc), a);
-    EXPECT_NE(freecache_alloc(fc), nullptr);
+    void *fresh = freecache_alloc(fc);
+    EXPECT_NE(fresh, nullptr);
+    std::free(fresh);
     std::free(a);
     std::free(b);
     freecache_destroy(fc);

@@ -56,13 +56,6 @@ TEST(HashStringTest, NoCaseHashIgnoresLetterCaseOnly) {
     EXPECT_EQ(hash_string_nocase("\xc4"), hash_string("\xc4"));
 }
 
-TEST(HashStringTest, DefaultFunctionsUsePointerValues) {
-    int a = 0;
-    EXPECT_EQ(voidhash(&a), static_cast<uint32_t>(num(&a)));
-    EXPECT_EQ(voidcmp(&a, &a), 0);
-    EXPECT_EQ(voidcmp(&a, &a + 1), 1);
-}
-
 // ---- Entries -----------------------------------------------------------------------
 
 TEST(HashInsertTest, DuplicateKeyIsRefusedAndKeepsTheOldValue) {

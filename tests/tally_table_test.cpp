@@ -21,9 +21,11 @@ std::string top_list(tally_table *t) {
     vec *list = tally_top_list(t);
     for (uint32_t i = 0; i < vec_size(list); ++i) {
         auto *e = static_cast<const tally_entry *>(vec_get(list, i));
-        text += (text.empty() ? "" : " ") +
-                std::string(static_cast<const char *>(tally_entry_key(e))) + "=" +
-                std::to_string(tally_entry_count(e));
+        if (!text.empty())
+            text += ' ';
+        text += static_cast<const char *>(tally_entry_key(e));
+        text += '=';
+        text += std::to_string(tally_entry_count(e));
     }
     return text;
 }

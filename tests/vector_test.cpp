@@ -233,14 +233,6 @@ TEST(VecCopyTest, CopyIsShallowIndependentAndKeepsTheSerial) {
     vec_destroy(v);
 }
 
-TEST(VecCreateTest, SerialNumbersRise) {
-    vec *a = vec_create(__FILE__, __LINE__);
-    vec *b = vec_create(__FILE__, __LINE__);
-    EXPECT_EQ(b->serial, a->serial + 1);
-    vec_destroy(a);
-    vec_destroy(b);
-}
-
 TEST(VecSortTest, SortsTheSlotsWithTheComparison) {
     vec *v = vector_of({5, 3, 9, 1, 3});
     vec_sort(v, compare_numbers);

@@ -53,7 +53,7 @@ uint32_t os_cmdline_limit(void);
 char *os_quote_arg(const char *s);
 
 // Heap copy of the host's short form of an existing path; null when the host
-// cannot give one (a missing path included).
+// cannot give one (a missing or null path included).
 char *os_short_path(const char *path);
 
 // Heap copy of the path of the running program as the runtime records it.

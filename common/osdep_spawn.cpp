@@ -64,6 +64,8 @@ char *os_quote_arg(const char *s) {
 }
 
 char *os_short_path(const char *path) {
+    if (path == nullptr)
+        return nullptr;
     static char buffer[kShortPathBuffer];
     uint32_t n = plat_GetShortPathNameA(path, buffer, kShortPathBuffer);
     if (n == 0 || n >= kShortPathBuffer)

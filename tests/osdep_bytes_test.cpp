@@ -82,15 +82,6 @@ TEST(OsIntegerIoTest, ReadersGiveBackWhatTheWritersWrote) {
     EXPECT_EQ(u64be, 0x0123456789ABCDEFu);
 }
 
-TEST(OsIntegerIoTest, BigEndianReaderSwapsHostOrderBytes) {
-    Stream s;
-    os_write_u32(s.f, 0x11223344);
-    s.bytes();
-    uint32_t value = 0;
-    EXPECT_EQ(os_read_u32_be(s.f, &value), 1u);
-    EXPECT_EQ(value, 0x44332211u);
-}
-
 TEST(OsIntegerIoTest, ReadsAtEndOfInputGiveZeroAndKeepTheDestination) {
     Stream s;
     os_write_u8(s.f, 7);

@@ -295,4 +295,5 @@ TEST(OsFileQueryTest, CurrentDirectoryProgramPathAndShortPaths) {
     std::string existing = scratch.win("");
     EXPECT_EQ(take(os_short_path(existing.c_str())), existing);
     EXPECT_EQ(os_short_path(scratch.win("missing").c_str()), nullptr);
+    EXPECT_EQ(os_short_path(nullptr), nullptr);
 }

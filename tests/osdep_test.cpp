@@ -246,12 +246,6 @@ TEST(OsNumCoresTest, EnvironmentOverridesOnlyWithANonZeroNumber) {
     os_setenv("bamboo_capability_Cores", nullptr);
 }
 
-TEST(OsHostFactsTest, PresentsAWindowsHost) {
-    EXPECT_STREQ(os_name(), "Microsoft Windows");
-    EXPECT_EQ(os_host_flags(), 0x10000u);
-    EXPECT_EQ(take(os_hostname()), "localhost");
-}
-
 TEST(OsSignalDeathTest, HandlersEndTheProcessWithTheSignalNumber) {
     struct Row {
         int sig;

@@ -419,25 +419,10 @@ void free_list(vec *list) {
     vec_destroy(list);
 }
 
-char *heap_copy(const char *s) {
-    size_t size = std::strlen(s) + 1;
-    char *copy = static_cast<char *>(must_alloc(static_cast<uint32_t>(size)));
-    std::memcpy(copy, s, size);
-    return copy;
-}
-
 // The "dat" directory beside the program's directory, or null.
 const char *sibling_dat_dir() {
-    const char *prog = vqinstdir_program_path();
-    char *dir = prog ? os_path_dirname(prog) : nullptr;
-    if (!dir)
-        return nullptr;
-    std::string stripped = dir;
-    std::free(dir);
-    while (!stripped.empty() &&
-           (stripped.back() == '.' || stripped.back() == '\\' || stripped.back() == '/'))
-        stripped.pop_back();
-    char *parent = os_path_dirname(stripped.c_str());
+    const char *program_dir = vqinstdir_program_dir();
+    char *parent = program_dir ? os_path_dirname(program_dir) : nullptr;
     if (!parent)
         return nullptr;
     const char *dat = sc_path_join(parent, "dat");
@@ -456,7 +441,7 @@ const char *msg_filename_impl(int language) {
         std::free(cwd);
     }
     bool found = vec_size(list) > 0;
-    vec_append(list, heap_copy(alert_builtin_name()));
+    vec_append(list, heap_concat(alert_builtin_name(), ""));
     if (found)
         vec_sort(list, compare_slots);
     const char *chosen = sc_intern(static_cast<const char *>(vec_get(list, 0)));

@@ -9,8 +9,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 namespace {
@@ -110,9 +108,7 @@ char *reg_readline(char **place, FILE *stream) {
     const char *line = sc_readline(stream);
     if (!line)
         return nullptr;
-    size_t size = std::strlen(line) + 1;
-    char *copy = static_cast<char *>(must_alloc(static_cast<uint32_t>(size)));
-    std::memcpy(copy, line, size);
+    char *copy = heap_concat(line, "");
     if (place)
         *place = copy;
     return copy;

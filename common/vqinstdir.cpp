@@ -52,16 +52,6 @@ std::string dirname_of(const std::string &path) {
     return take(os_path_dirname(path.c_str()));
 }
 
-// The program's directory without trailing '.' and separators
-// ("...\bin\." gives "...\bin"); "" when the path has no directory part.
-std::string program_dir() {
-    const char *prog = vqinstdir_program_path();
-    std::string dir = prog ? dirname_of(prog) : "";
-    while (!dir.empty() && (dir.back() == '.' || dir.back() == '\\' || dir.back() == '/'))
-        dir.pop_back();
-    return dir;
-}
-
 bool equals_nocase(const char *a, const char *b) {
     return sc_stricmp(a, b) == 0;
 }
@@ -79,7 +69,8 @@ std::string version_dir_above(const std::string &bin) {
 }
 
 bool discover() {
-    std::string bin = program_dir();
+    const char *program_dir = vqinstdir_program_dir();
+    std::string bin = program_dir ? program_dir : "";
     if (bin.empty()) {
         trace_line(__LINE__, "%s", "ERROR - couldn't get a path based on progname");
         return false;
@@ -220,6 +211,18 @@ const char *vqinstdir_program_path(void) {
     if (!g.program_path)
         g.program_path = sc_intern(take(os_program_path()).c_str());
     return *g.program_path ? g.program_path : nullptr;
+}
+
+const char *vqinstdir_program_dir(void) {
+    const char *prog = vqinstdir_program_path();
+    char *dir = prog ? os_path_dirname(prog) : nullptr;
+    if (!dir)
+        return nullptr;
+    std::string stripped = take(dir);
+    while (!stripped.empty() &&
+           (stripped.back() == '.' || stripped.back() == '\\' || stripped.back() == '/'))
+        stripped.pop_back();
+    return sc_intern(stripped.c_str());
 }
 
 void vqinstdir_reset(const char *program_path) {

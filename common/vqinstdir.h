@@ -98,6 +98,11 @@ const char *reg_instdir(int kind);
 // given to vqinstdir_reset(), else os_program_path(). Null when unknown.
 const char *vqinstdir_program_path(void);
 
+// The directory part of the program's path without trailing '.' and
+// separators ("...\bin\." gives "...\bin"), interned; null when the path
+// has no directory part.
+const char *vqinstdir_program_dir(void);
+
 // For tests only: forgets the discovered directories, the overrides and
 // the library name, and takes program_path (interned; the real program
 // path when null) as the program's own path from now on.

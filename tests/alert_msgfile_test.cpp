@@ -5,11 +5,13 @@
 #include "common/registry.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
+#include "common/vqdebug.h"
 #include "tests/alert_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -365,7 +367,21 @@ TEST_F(MessageFiles, OpeningAMissingFileKeepsTheCatalogue) {
 TEST_F(MessageFiles, OlderFileIsNotLoaded) {
     alert_init();
     std::string old = tree.write("o\\19990101000000_en.msgs", "900 F old %s\n");
+    FILE *trace = std::tmpfile();
+    FILE *saved = gFile;
+    gFile = trace;
+    gDebugFlags = 1;
     EXPECT_EQ(open_edf(old.c_str()), 1);
+    gDebugFlags = 0;
+    gFile = saved;
+    std::rewind(trace);
+    std::string text;
+    char buf[4096];
+    while (size_t n = std::fread(buf, 1, sizeof buf, trace))
+        text.append(buf, n);
+    std::fclose(trace);
+    std::string expected = "\"" + old + "\" is not newer than \"" + alert_builtin_name() + "\"";
+    EXPECT_NE(text.find(expected), std::string::npos) << text;
     EXPECT_STREQ(alert_msg_file(), alert_builtin_name());
     EXPECT_STREQ(lookup(900)->text, "exec failed: %s");
 }

@@ -3,10 +3,12 @@
 #include "common/vqinstdir.h"
 
 #include "common/stringcache.h"
+#include "common/vqdebug.h"
 #include "tests/alert_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -193,6 +195,52 @@ TEST_F(InstallTree, ResultsAreInterned) {
     run_from("bin");
     EXPECT_EQ(reg_instdir(REG_DIR_BIN), sc_intern(reg_instdir(REG_DIR_BIN)));
     EXPECT_EQ(vqinstdir(VQINSTDIR_DOCS), sc_intern((version() + "\\docs").c_str()));
+}
+
+// Runs f with tracing on into a temporary debug-out file; returns the trace.
+template <typename F> std::string trace_of(F f) {
+    FILE *out = std::tmpfile();
+    FILE *saved = gFile;
+    gFile = out;
+    gDebugFlags = 1;
+    f();
+    gDebugFlags = 0;
+    gFile = saved;
+    std::rewind(out);
+    std::string text;
+    char buf[4096];
+    while (size_t n = std::fread(buf, 1, sizeof buf, out))
+        text.append(buf, n);
+    std::fclose(out);
+    return text;
+}
+
+TEST_F(InstallTree, FailuresAreTracedWithTheirReasons) {
+    run_from("bin2");
+    std::string trace = trace_of([] { reg_instdir(REG_DIR_BIN); });
+    EXPECT_NE(trace.find("ERROR - the application is not running from a 'bin' directory"),
+              std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("Could not locate installation directory"), std::string::npos) << trace;
+    vqinstdir_reset("vq4");
+    EXPECT_NE(trace_of([] {
+                  set_vqinstall_paths();
+              }).find("ERROR - couldn't get a path based on progname"),
+              std::string::npos);
+    vqinstdir_reset("bin\\vq4");
+    EXPECT_NE(trace_of([] { set_vqinstall_paths(); }).find("ERROR - path not deep enough?"),
+              std::string::npos);
+}
+
+TEST(VqinstdirDeathTest, KindOutsideTheRangeIsAnAssertionFailure) {
+    EXPECT_EXIT(
+        {
+            gAssertLevel = 1;
+            vqinstdir(VQINSTDIR_LAST);
+        },
+        testing::ExitedWithCode(1),
+        "assertion failure: \\(path >= VQINSTDIR_FIRST\\) && \\(path < VQINSTDIR_LAST\\)");
+    EXPECT_EQ(vqinstdir(VQINSTDIR_LAST), nullptr);
 }
 
 } // namespace

@@ -26,7 +26,8 @@ test: build
 DEMO_ROOT   = $(abspath $(BUILD))/demo
 DEMO_PREFIX = $(DEMO_ROOT)/vq4/v4.10
 
-demo: build
+demo: configure
+	@cmake --build $(BUILD) --target vq4 lumc_standin
 	@cmake --install $(BUILD) --prefix $(DEMO_PREFIX) >/dev/null
 	@mkdir -p $(DEMO_ROOT)/tmp
 	@echo "installed into $(DEMO_PREFIX)"

@@ -13,9 +13,12 @@
 //
 // Ownership: results called "heap" below are the caller's (free them);
 // results called "pointer into" point inside the argument. Allocation
-// failure is fatal (message 296), as everywhere in the suite. The layer is single-threaded; its
-// state (temporary directory, clean-up lists, pipe table, signal state) is process-wide. The
-// layer's own misuse checks are always-active assertions.
+// failure is fatal (message 296), as everywhere in the suite.
+// Paths handed out are Windows-shaped (backslashes); open them through the
+// platform layer (plat_fopen), which maps the separators for the host.
+// The layer is single-threaded; its state (temporary directory, clean-up
+// lists, pipe table, signal state) is process-wide. The layer's own misuse
+// checks are always-active assertions.
 #pragma once
 
 #include <cstddef>

@@ -18,9 +18,11 @@ bool is_separator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool is_dot_component(std::string_view rest, size_t length) {
-    return rest.size() >= length && rest.substr(0, length) == std::string_view("..", length) &&
-           (rest.size() == length || is_separator(rest[length]));
+// True when rest begins with the component dots ("." or ".."), followed by a
+// separator or by the end.
+bool starts_with_component(std::string_view rest, std::string_view dots) {
+    return rest.starts_with(dots) &&
+           (rest.size() == dots.size() || is_separator(rest[dots.size()]));
 }
 
 // Drops the last component of out together with the separator before it.
@@ -119,11 +121,9 @@ char *os_path_normalize(const char *path) {
             ++i;
         char separator = in[i++];
         std::string_view rest = in.substr(i);
-        if (rest == ".")
-            break;
-        if (is_dot_component(rest, 1)) {
+        if (starts_with_component(rest, ".")) {
             i += 1;
-        } else if (is_dot_component(rest, 2)) {
+        } else if (starts_with_component(rest, "..")) {
             drop_last_component(out);
             i += 2;
         } else {

@@ -18,6 +18,7 @@
 #include "common/vqdebug.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -582,21 +583,21 @@ const char *error_text(int number) {
 // Copies text into out (at most 511 characters) with every "%m" replaced by
 // the system text of the saved error number; other "%x" pairs stay.
 void expand_percent_m(const char *text, char (&out)[kTextBufferSize]) {
-    std::string expanded;
-    for (const char *p = text; *p && expanded.size() < kTextBufferSize - 1; ++p) {
-        if (p[0] == '%' && p[1] == 'm') {
-            expanded += error_text(rep.saved_errno);
-            ++p;
-        } else if (p[0] == '%' && p[1]) {
-            expanded += p[0];
-            expanded += *++p;
-        } else {
-            expanded += *p;
-        }
+    size_t length = 0;
+    auto put = [&](std::string_view piece) {
+        size_t n = std::min(piece.size(), kTextBufferSize - 1 - length);
+        std::memcpy(out + length, piece.data(), n);
+        length += n;
+    };
+    for (const char *p = text; *p && length < kTextBufferSize - 1; ++p) {
+        bool pair = p[0] == '%' && p[1] != '\0';
+        if (pair && p[1] == 'm')
+            put(error_text(rep.saved_errno));
+        else
+            put(std::string_view(p, pair ? 2 : 1));
+        p += pair ? 1 : 0;
     }
-    size_t n = expanded.size() < kTextBufferSize - 1 ? expanded.size() : kTextBufferSize - 1;
-    std::memcpy(out, expanded.data(), n);
-    out[n] = '\0';
+    out[length] = '\0';
 }
 
 // Fills the text buffer: "(number) " for errors and warnings in the fixed

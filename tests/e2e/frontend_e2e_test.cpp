@@ -97,20 +97,32 @@ class FrontEnd : public ::testing::Test {
     // Runs the installed vq4 in the work directory with args and the extra
     // environment assignments (NAME=value), standard input empty.
     RunResult run(const Lines &args, const Lines &env = {}) {
-        std::string script = "cd " + shell_quote(work_.string()) + " || exit 97\nunset TMP\n";
-        script += "TEMP=" + shell_quote(temp_.string()) +
-                  " VQ4_E2E_RECORD=" + shell_quote((root_ / "record").string());
+        return run_shell(vq4_command(args, env) + " </dev/null");
+    }
+
+    // The shell command that runs the installed vq4 with args and the test
+    // environment (TEMP, the record file) plus the extra assignments.
+    std::string vq4_command(const Lines &args, const Lines &env = {}) const {
+        std::string command = "TEMP=" + shell_quote(temp_.string()) +
+                              " VQ4_E2E_RECORD=" + shell_quote((root_ / "record").string());
         for (const std::string &assignment : env) {
             size_t equals = assignment.find('=');
-            script +=
+            command +=
                 " " + assignment.substr(0, equals + 1) + shell_quote(assignment.substr(equals + 1));
         }
-        script += " " + shell_quote((version_dir_ / "bin" / "vq4").string());
+        command += " " + shell_quote((version_dir_ / "bin" / "vq4").string());
         for (const std::string &arg : args) {
-            script += " " + shell_quote(arg);
+            command += " " + shell_quote(arg);
         }
-        script += " >" + shell_quote((root_ / "out").string()) + " 2>" +
-                  shell_quote((root_ / "err").string()) + " </dev/null\n";
+        return command;
+    }
+
+    // Runs a shell command in the work directory (TMP unset) and collects
+    // its standard output, standard error and exit status.
+    RunResult run_shell(const std::string &command) {
+        std::string script = "cd " + shell_quote(work_.string()) + " || exit 97\nunset TMP\n";
+        script += command + " >" + shell_quote((root_ / "out").string()) + " 2>" +
+                  shell_quote((root_ / "err").string()) + "\n";
         script += "echo $? >" + shell_quote((root_ / "status").string()) + "\n";
         write_file(root_ / "run.sh", script);
         int ignored = std::system(("sh " + shell_quote((root_ / "run.sh").string())).c_str());
@@ -522,6 +534,18 @@ TEST_F(FrontEnd, NestedCommandFilesExpandInPlace) {
     EXPECT_EQ(driver.name, "lumc18");
     EXPECT_EQ(driver.parsed, (Lines{"first", "--chip=18f452", "two words", "x.c", "its", "deep.c",
                                     "last", "after"}));
+}
+
+TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no script(1) to give vq4 a terminal";
+    }
+    // script(1) runs vq4 on a new terminal and types the input into it; the
+    // terminal echoes the typed line, and ^D ends the input.
+    RunResult result = run_shell("printf 'a.c \"b c\"\\n\\004' | script -qec " +
+                                 shell_quote(vq4_command({"-q", "@/dev/tty"})) + " /dev/null");
+    EXPECT_NE(result.out.find("vq4> vq4> "), std::string::npos) << result.out;
+    EXPECT_EQ(only_run().lines, (Lines{"-q", "a.c", "\"b c\""}));
 }
 
 TEST_F(FrontEnd, FourBackslashesInACommandFileGiveOne) {

@@ -367,19 +367,7 @@ TEST_F(MessageFiles, OpeningAMissingFileKeepsTheCatalogue) {
 TEST_F(MessageFiles, OlderFileIsNotLoaded) {
     alert_init();
     std::string old = tree.write("o\\19990101000000_en.msgs", "900 F old %s\n");
-    FILE *trace = std::tmpfile();
-    FILE *saved = gFile;
-    gFile = trace;
-    gDebugFlags = 1;
-    EXPECT_EQ(open_edf(old.c_str()), 1);
-    gDebugFlags = 0;
-    gFile = saved;
-    std::rewind(trace);
-    std::string text;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, trace))
-        text.append(buf, n);
-    std::fclose(trace);
+    std::string text = trace_of([&] { EXPECT_EQ(open_edf(old.c_str()), 1); });
     std::string expected = "\"" + old + "\" is not newer than \"" + alert_builtin_name() + "\"";
     EXPECT_NE(text.find(expected), std::string::npos) << text;
     EXPECT_STREQ(alert_msg_file(), alert_builtin_name());

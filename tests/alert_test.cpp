@@ -488,21 +488,12 @@ TEST_F(Alert, HookRunsBeforePrintedReports) {
 
 TEST_F(Alert, AlertsOptionEchoesIntoTheDebugFile) {
     alert_init();
-    FILE *out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    FILE *saved = gFile;
-    gFile = out;
-    gDebugFlags = 8;
-    alert_msg(917);
-    alert_print("plain");
-    gDebugFlags = 0;
-    gFile = saved;
-    std::rewind(out);
-    std::string echoed;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, out))
-        echoed.append(buf, n);
-    std::fclose(out);
+    std::string echoed = trace_of(
+        [] {
+            alert_msg(917);
+            alert_print("plain");
+        },
+        8);
     EXPECT_EQ(echoed, "ALERT> (917) argument too long\nALERT> plain\n");
     EXPECT_EQ(g_out, "(917) argument too long\nplain\n");
 }

@@ -1,8 +1,12 @@
 // Helpers shared by the installation-layout and diagnostics tests: a
-// temporary directory tree removed at the end of each test, and paths into
-// it in the suite's shape (the host root, then backslash-separated parts).
+// temporary directory tree removed at the end of each test, paths into it in
+// the suite's shape (the host root, then backslash-separated parts), and the
+// capture of what a call writes into the debug-out file.
 #pragma once
 
+#include "common/vqdebug.h"
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -58,3 +62,24 @@ class TempTree {
   private:
     std::filesystem::path root_;
 };
+
+// Runs f with gDebugFlags set to flags and a temporary debug-out file in
+// place; returns what f wrote into it. The previous stream and flags return.
+template <typename F> std::string trace_of(F f, uint32_t flags = 1) {
+    FILE *out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    FILE *saved = gFile;
+    uint32_t saved_flags = gDebugFlags;
+    gFile = out;
+    gDebugFlags = flags;
+    f();
+    gDebugFlags = saved_flags;
+    gFile = saved;
+    std::rewind(out);
+    std::string text;
+    char buf[4096];
+    while (size_t n = std::fread(buf, 1, sizeof buf, out))
+        text.append(buf, n);
+    std::fclose(out);
+    return text;
+}

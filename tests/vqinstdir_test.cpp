@@ -197,24 +197,6 @@ TEST_F(InstallTree, ResultsAreInterned) {
     EXPECT_EQ(vqinstdir(VQINSTDIR_DOCS), sc_intern((version() + "\\docs").c_str()));
 }
 
-// Runs f with tracing on into a temporary debug-out file; returns the trace.
-template <typename F> std::string trace_of(F f) {
-    FILE *out = std::tmpfile();
-    FILE *saved = gFile;
-    gFile = out;
-    gDebugFlags = 1;
-    f();
-    gDebugFlags = 0;
-    gFile = saved;
-    std::rewind(out);
-    std::string text;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, out))
-        text.append(buf, n);
-    std::fclose(out);
-    return text;
-}
-
 TEST_F(InstallTree, FailuresAreTracedWithTheirReasons) {
     run_from("bin2");
     std::string trace = trace_of([] { reg_instdir(REG_DIR_BIN); });

@@ -13,6 +13,11 @@
 // succeeds, its bytes (the new archive replaces it only when complete).
 // Adding a name the archive already holds replaces that entry.
 //
+// The zip library is loaded only when an archive is first opened or created,
+// so programs that never write one never pay for it. When it cannot be
+// loaded, opening and creating fail as for an archive that cannot be read or
+// written (a later call tries again).
+//
 // Every operation returns MZ_TRUE on success and MZ_FALSE on failure.
 #pragma once
 

@@ -253,6 +253,27 @@ struct plat_system_info {
 void plat_GetSystemInfo(struct plat_system_info *info);
 
 // ---------------------------------------------------------------------------
+// Shared libraries
+//
+// For code that needs a library only now and then: loading it on first use
+// keeps its cost off every start of the program.
+
+// LoadLibraryA (dlopen with RTLD_NOW | RTLD_LOCAL): loads the shared library
+// name, searched as the host searches ("libzip.so.4", "zip.dll"), with all
+// its symbols bound now and none made visible to libraries loaded later.
+// Returns a handle to release with plat_dlclose, or null with errno ENOENT
+// when the library cannot be found or loaded (EINVAL for a null name).
+void *plat_dlopen(const char *name);
+// GetProcAddress (dlsym): the address of the exported symbol in the library
+// behind handle, which the caller converts to the symbol's own type. Null
+// with errno ENOENT when the library has no such symbol, EINVAL for a null
+// handle or symbol. The address is valid until the handle is released.
+void *plat_dlsym(void *handle, const char *symbol);
+// FreeLibrary (dlclose): releases a handle from plat_dlopen; every address
+// taken from it becomes invalid. Null is ignored.
+void plat_dlclose(void *handle);
+
+// ---------------------------------------------------------------------------
 // Fault injection (for tests)
 
 // The host calls that a test can make fail.
@@ -274,6 +295,8 @@ enum plat_call {
     PLAT_CALL_CREATEDIRECTORY,
     PLAT_CALL_FINDFIRSTFILE,
     PLAT_CALL_GETSHORTPATHNAME,
+    PLAT_CALL_DLOPEN,
+    PLAT_CALL_DLSYM,
     PLAT_CALL_COUNT
 };
 

@@ -1,6 +1,6 @@
 // Tests of the host seam: the Windows command-line rules, launching the test
 // child, temporary names, directory creation and lookup, path mapping,
-// signals, exit handlers and fault injection.
+// signals, exit handlers, shared libraries and fault injection.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -563,6 +563,25 @@ TEST(PlatformOnexitDeathTest, HandlersRunInReverseOrderAtExit) {
 }
 
 // ---------------------------------------------------------------------------
+// Shared libraries
+
+TEST(PlatformLibrary, MissingLibraryGivesNull) {
+    errno = 0;
+    EXPECT_EQ(plat_dlopen("libvq4-no-such-library.so.1"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(PlatformLibrary, LoadedLibraryGivesItsSymbolsOnly) {
+    void *library = plat_dlopen("libzip.so.4");
+    ASSERT_NE(library, nullptr);
+    EXPECT_NE(plat_dlsym(library, "zip_open"), nullptr);
+    errno = 0;
+    EXPECT_EQ(plat_dlsym(library, "vq4_no_such_symbol"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    plat_dlclose(library);
+}
+
+// ---------------------------------------------------------------------------
 // Fault injection
 
 TEST_F(PlatformDir, InjectedFailureHitsOnlyTheNextCall) {
@@ -598,6 +617,8 @@ TEST_F(PlatformDir, EveryCallReportsItsInjectedFailure) {
     struct plat_stat64 st {};
     plat_find_data data{};
     char buf[64];
+    void *library = plat_dlopen("libzip.so.4");
+    ASSERT_NE(library, nullptr);
     struct injected {
         plat_call call;
         std::function<bool()> fails;
@@ -617,6 +638,8 @@ TEST_F(PlatformDir, EveryCallReportsItsInjectedFailure) {
         {PLAT_CALL_OPENDIR, [&] { return plat_opendir(f) == nullptr; }},
         {PLAT_CALL_FINDFIRSTFILE, [&] { return plat_FindFirstFileA(f, &data) == nullptr; }},
         {PLAT_CALL_GETSHORTPATHNAME, [&] { return plat_GetShortPathNameA(f, buf, 64) == 0; }},
+        {PLAT_CALL_DLOPEN, [] { return plat_dlopen("libzip.so.4") == nullptr; }},
+        {PLAT_CALL_DLSYM, [&] { return plat_dlsym(library, "zip_open") == nullptr; }},
     };
     for (const injected &c : cases) {
         plat_fail_next(c.call, EIO);
@@ -626,6 +649,7 @@ TEST_F(PlatformDir, EveryCallReportsItsInjectedFailure) {
     }
     EXPECT_TRUE(fs::exists(dir / "f"));
     EXPECT_EQ(plat_getenv("VQ4_PLATFORM_X"), nullptr);
+    plat_dlclose(library);
 }
 
 TEST_F(PlatformDir, ResetWithdrawsPendingFailures) {

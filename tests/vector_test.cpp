@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 using container_test::capture_debug_out;
@@ -61,14 +62,12 @@ using VecDeathTest = VecTest;
 TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoubles) {
     v = vec_create(__FILE__, __LINE__);
     EXPECT_EQ(v->data, nullptr);
-    struct Step {
-        uint32_t appends, capacity;
-    };
     uint32_t done = 0;
-    for (Step s : {Step{1, 10}, Step{10, 10}, Step{11, 20}, Step{20, 20}, Step{21, 40}}) {
-        for (; done < s.appends; ++done)
+    const std::pair<uint32_t, uint32_t> steps[] = {{1, 10}, {10, 10}, {11, 20}, {20, 20}, {21, 40}};
+    for (auto [appends, capacity] : steps) {
+        for (; done < appends; ++done)
             vec_append(v, item(done));
-        EXPECT_EQ(v->capacity, s.capacity) << "after " << s.appends << " appends";
+        EXPECT_EQ(v->capacity, capacity) << "after " << appends << " appends";
     }
     vec *sized = vec_create_sized(3, __FILE__, __LINE__);
     for (uintptr_t i = 1; i <= 4; ++i) {

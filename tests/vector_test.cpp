@@ -59,7 +59,7 @@ using VecDeathTest = VecTest;
 
 } // namespace
 
-TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoubles) {
+TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoublesPastTheNeed) {
     v = vec_create(__FILE__, __LINE__);
     EXPECT_EQ(v->data, nullptr);
     uint32_t done = 0;
@@ -77,11 +77,18 @@ TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoubles) {
     vec_reserve(sized, 10); // capacity ends above the wanted size
     EXPECT_EQ(sized->capacity, 12u);
     vec_destroy(sized);
+    vec *sparse = vec_create(__FILE__, __LINE__);
+    vec_set(sparse, item(7), 25); // grows from nothing and leaves null gaps
+    EXPECT_EQ(sparse->capacity, 40u);
+    EXPECT_EQ(vec_size(sparse), 26u);
+    EXPECT_EQ(vec_get(sparse, 24), nullptr);
+    vec_destroy(sparse);
 }
 
 TEST_F(VecTest, EditsShiftTheItemsAndKeepALoopOnItsNextItem) {
     // Each edit runs on 10 11 12 13 after `taken` steps of a loop; `rest` is
-    // what the loop hands out afterwards.
+    // what the loop hands out afterwards (an item inserted at the loop's
+    // position is not visited).
     struct Edit {
         const char *what;
         int taken;

@@ -43,11 +43,8 @@ inline void expect_in_fresh_process(const std::function<std::string()> &check) {
 }
 
 // "" when got equals want, else both texts for the failure message.
-inline std::string compare_text(const std::string &what, const std::string &got,
-                                const std::string &want) {
-    if (got == want)
-        return "";
-    return what + " differs.\n--- got:\n" + got + "--- want:\n" + want;
+inline std::string compare_text(const std::string &got, const std::string &want) {
+    return got == want ? "" : "--- got:\n" + got + "--- want:\n" + want;
 }
 
 } // namespace container_test

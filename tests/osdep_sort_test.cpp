@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -13,26 +14,22 @@ int compare_ints(const void *a, const void *b) {
     return (x > y) - (x < y);
 }
 
+// Elements of 800 bytes and more take the pivot from the heap; the key comes
+// first so that compare_ints orders them.
 struct Big {
-    char pad[1000];
     int key;
+    char pad[1000];
 };
-
-int compare_big(const void *a, const void *b) {
-    return compare_ints(&static_cast<const Big *>(a)->key, &static_cast<const Big *>(b)->key);
-}
 
 } // namespace
 
-TEST(OsSortTest, SortsRandomSortedReversedAndEqualArrays) {
+TEST(OsSortTest, SortsRandomSortedReversedEqualAndLargeElements) {
     std::mt19937 rng(7);
-    for (size_t n : {0u, 1u, 2u, 3u, 17u, 1000u, 4097u}) {
-        std::vector<int> random(n), sorted(n), reversed(n), equal(n, 5);
-        for (size_t i = 0; i < n; ++i) {
-            random[i] = static_cast<int>(rng() % 50);
-            sorted[i] = static_cast<int>(i);
-            reversed[i] = static_cast<int>(n - i);
-        }
+    for (int n : {0, 1, 2, 3, 17, 1000, 4097}) {
+        std::vector<int> random(n), sorted(n), equal(n, 5);
+        std::generate(random.begin(), random.end(), [&rng] { return int(rng() % 50); });
+        std::iota(sorted.begin(), sorted.end(), 0);
+        std::vector<int> reversed(sorted.rbegin(), sorted.rend());
         for (auto *v : {&random, &sorted, &reversed, &equal}) {
             std::vector<int> expect = *v;
             std::sort(expect.begin(), expect.end());
@@ -40,14 +37,11 @@ TEST(OsSortTest, SortsRandomSortedReversedAndEqualArrays) {
             EXPECT_EQ(*v, expect) << "n=" << n;
         }
     }
-}
-
-TEST(OsSortTest, ElementsOf800BytesAndMoreUseAHeapPivot) {
-    std::vector<Big> v(300);
-    for (size_t i = 0; i < v.size(); ++i)
-        v[i].key = static_cast<int>((i * 7919) % 301);
-    os_sort(v.data(), v.size(), sizeof(Big), compare_big);
-    EXPECT_TRUE(std::is_sorted(v.begin(), v.end(),
+    std::vector<Big> big(300);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i].key = static_cast<int>((i * 7919) % 301);
+    os_sort(big.data(), big.size(), sizeof(Big), compare_ints);
+    EXPECT_TRUE(std::is_sorted(big.begin(), big.end(),
                                [](const Big &a, const Big &b) { return a.key < b.key; }));
 }
 
@@ -56,16 +50,12 @@ TEST(OsSortDeathTest, NullBaseWithTwoElementsAsserts) {
 }
 
 TEST(OsBsearchTest, FindsEveryElementAndMissesGaps) {
-    std::vector<int> v;
+    std::vector<int> v(100);
     for (int i = 0; i < 100; ++i)
-        v.push_back(i * 2);
-    for (int i = 0; i < 100; ++i) {
-        int key = i * 2;
-        EXPECT_EQ(os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints), &v[i]);
-        key = i * 2 + 1;
-        EXPECT_EQ(os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints), nullptr);
+        v[i] = i * 2;
+    for (int key = -1; key < 200; ++key) {
+        const void *found = os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints);
+        EXPECT_EQ(found, key >= 0 && key % 2 == 0 ? &v[key / 2] : nullptr) << key;
     }
-    int below = -1;
-    EXPECT_EQ(os_bsearch(&below, v.data(), v.size(), sizeof(int), compare_ints), nullptr);
-    EXPECT_EQ(os_bsearch(&below, v.data(), 0, sizeof(int), compare_ints), nullptr);
+    EXPECT_EQ(os_bsearch(v.data(), v.data(), 0, sizeof(int), compare_ints), nullptr);
 }

@@ -48,7 +48,7 @@ bool is_private_dir_of(const std::string &dir, const std::string &base, char let
 
 } // namespace
 
-TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndTheDirectoryGoesAtNormalAndFatalExits) {
+TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtNormalAndFatalExits) {
     for (int status : {0, 1}) { // 1: how a fatal message ends the process
         EXPECT_EXIT(
             {
@@ -64,6 +64,14 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndTheDirectoryGoesAtNormalAndFatalE
                 std::string sub = take(os_tmpdir_name());
                 CHILD_CHECK(sub == dir + "\\vq4_tmp_3" && fs::is_directory(host(sub)));
                 CHILD_CHECK(write_file(host(sub) / "inner", "x"));
+                fs::create_directories(scratch.path() / "dir" / "sub");
+                CHILD_CHECK(write_file(scratch.path() / "dir" / "sub" / "f", "x"));
+                CHILD_CHECK(write_file(scratch.path() / "file", "x"));
+                os_remove_at_exit(nullptr);
+                os_remove_dir_at_exit(nullptr);
+                os_remove_at_exit(scratch.win("file").c_str());
+                os_remove_dir_at_exit(scratch.win("dir").c_str());
+                os_remove_at_exit(scratch.win("never_made").c_str());
                 std::exit(status);
             },
             ExitedWithCode(status), "");
@@ -154,23 +162,6 @@ TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
     EXPECT_TRUE(scratch.empty());
 }
 
-TEST_F(OsTempDeathTest, RegisteredFilesAndDirectoriesGoAtExit) {
-    EXPECT_EXIT(
-        {
-            CHILD_CHECK(write_file(scratch.path() / "file", "x"));
-            fs::create_directories(scratch.path() / "dir" / "sub");
-            CHILD_CHECK(write_file(scratch.path() / "dir" / "sub" / "f", "x"));
-            os_remove_at_exit(nullptr);
-            os_remove_dir_at_exit(nullptr);
-            os_remove_at_exit(scratch.win("file").c_str());
-            os_remove_dir_at_exit(scratch.win("dir").c_str());
-            os_remove_at_exit(scratch.win("never_made").c_str());
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    EXPECT_TRUE(scratch.empty());
-}
-
 TEST(OsMkdirTest, CreatesThreeMissingLevelsAndEnsureDirFollowsTheTable) {
     ScratchDir scratch;
     std::string deep = scratch.win("a\\b\\c");
@@ -237,8 +228,9 @@ TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
         SCOPED_TRACE(row.path ? row.path : "(null)");
         EXPECT_EQ(os_file_exists(row.path), row.exists);
         EXPECT_EQ(os_is_dir(row.path), row.is_dir);
-        if (row.size >= 0)
+        if (row.size >= 0) {
             EXPECT_EQ(os_file_size(row.path), row.size);
+        }
         EXPECT_EQ(os_file_exists_exact(row.path), row.exact);
     }
     EXPECT_FALSE(os_file_exists_exact(scratch.win("five.txt").c_str()));

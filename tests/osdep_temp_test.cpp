@@ -32,7 +32,6 @@ std::string dir_of(const std::string &name) {
     return name.substr(0, name.rfind('\\'));
 }
 
-// The names in a directory.
 std::set<std::string> listing(const fs::path &dir) {
     std::set<std::string> names;
     for (const auto &entry : fs::directory_iterator(dir))
@@ -40,6 +39,7 @@ std::set<std::string> listing(const fs::path &dir) {
     return names;
 }
 
+// True when dir is base's private directory "vq" letter and a unique tail.
 bool is_private_dir_of(const std::string &dir, const std::string &base, char letter) {
     std::string head = base + "\\vq" + letter;
     return dir.starts_with(head) && dir.size() > head.size() &&
@@ -48,40 +48,35 @@ bool is_private_dir_of(const std::string &dir, const std::string &base, char let
 
 } // namespace
 
-TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndTheDirectoryGoesAtExit) {
-    EXPECT_EXIT(
-        {
-            use_scratch_as_temp();
-            std::string first = take(os_tmpfile_name(".cmd"));
-            std::string second = take(os_tmpfile_name_plain());
-            std::string third = take(os_tmpfile_name("cmd"));
-            std::string dir = dir_of(first);
-            CHILD_CHECK(is_private_dir_of(dir, scratch.str(), 'A'));
-            CHILD_CHECK(first == dir + "\\vq4_tmp_0.cmd");
-            CHILD_CHECK(second == dir + "\\vq4_tmp_1");
-            CHILD_CHECK(third == dir + "\\vq4_tmp_2.cmd");
-            CHILD_CHECK(fs::is_directory(host(dir)));
-            CHILD_CHECK(!fs::exists(host(first)));
-            CHILD_CHECK(write_file(host(first), "command file"));
-            std::string sub = take(os_tmpdir_name());
-            CHILD_CHECK(sub == dir + "\\vq4_tmp_3");
-            CHILD_CHECK(fs::is_directory(host(sub)));
-            CHILD_CHECK(write_file(host(sub) / "inner", "x"));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    EXPECT_TRUE(scratch.empty());
-}
-
-TEST_F(OsTempDeathTest, DirectoryGoesAfterAFatalExitToo) {
-    EXPECT_EXIT(
-        {
-            use_scratch_as_temp();
-            CHILD_CHECK(write_file(host(take(os_tmpfile_name(".err"))), "diagnostics"));
-            std::exit(1); // how a fatal message ends the process
-        },
-        ExitedWithCode(1), "");
-    EXPECT_TRUE(scratch.empty());
+TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtNormalAndFatalExits) {
+    for (int status : {0, 1}) { // 1: how a fatal message ends the process
+        EXPECT_EXIT(
+            {
+                use_scratch_as_temp();
+                std::string first = take(os_tmpfile_name(".cmd"));
+                std::string dir = dir_of(first);
+                CHILD_CHECK(is_private_dir_of(dir, scratch.str(), 'A'));
+                CHILD_CHECK(first == dir + "\\vq4_tmp_0.cmd");
+                CHILD_CHECK(take(os_tmpfile_name_plain()) == dir + "\\vq4_tmp_1");
+                CHILD_CHECK(take(os_tmpfile_name("cmd")) == dir + "\\vq4_tmp_2.cmd");
+                CHILD_CHECK(fs::is_directory(host(dir)) && !fs::exists(host(first)));
+                CHILD_CHECK(write_file(host(first), "command file"));
+                std::string sub = take(os_tmpdir_name());
+                CHILD_CHECK(sub == dir + "\\vq4_tmp_3" && fs::is_directory(host(sub)));
+                CHILD_CHECK(write_file(host(sub) / "inner", "x"));
+                fs::create_directories(scratch.path() / "dir" / "sub");
+                CHILD_CHECK(write_file(scratch.path() / "dir" / "sub" / "f", "x"));
+                CHILD_CHECK(write_file(scratch.path() / "file", "x"));
+                os_remove_at_exit(nullptr);
+                os_remove_dir_at_exit(nullptr);
+                os_remove_at_exit(scratch.win("file").c_str());
+                os_remove_dir_at_exit(scratch.win("dir").c_str());
+                os_remove_at_exit(scratch.win("never_made").c_str());
+                std::exit(status);
+            },
+            ExitedWithCode(status), "");
+        EXPECT_TRUE(scratch.empty()) << "exit status " << status;
+    }
 }
 
 TEST_F(OsTempDeathTest, KeepTemporariesLeavesEverythingInPlace) {
@@ -104,8 +99,7 @@ TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
         {
             use_scratch_as_temp();
             // The layer's next host-unique name follows the one taken here.
-            char seen[PLAT_L_TMPNAM];
-            std::string taken = plat_tmpnam(seen);
+            std::string taken = plat_tmpnam(nullptr);
             size_t dot = taken.rfind('.');
             std::string tail =
                 taken.substr(1, dot) + std::to_string(std::stoul(taken.substr(dot + 1)) + 1);
@@ -117,17 +111,14 @@ TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
             fs::create_directory(base / "target");
             CHILD_CHECK(write_file(base / "target" / "keep", "target"));
             fs::create_directory_symlink(base / "target", base / ("vqD" + tail));
-            std::string name = take(os_tmpfile_name_plain());
-            CHILD_CHECK(dir_of(name) == scratch.win("vqE" + tail));
+            CHILD_CHECK(dir_of(take(os_tmpfile_name_plain())) == scratch.win("vqE" + tail));
             std::exit(0);
         },
         ExitedWithCode(0), "");
-    std::set<std::string> names = listing(scratch.path());
-    ASSERT_EQ(names.size(), 5u);
-    std::string letters;
-    for (const std::string &name : names)
+    std::string letters; // "target", then the four planted candidates
+    for (const std::string &name : listing(scratch.path()))
         letters += name.starts_with("vq") ? name.substr(2, 1) : "-";
-    EXPECT_EQ(letters, "-ABCD"); // "target", then the four planted candidates
+    EXPECT_EQ(letters, "-ABCD");
     EXPECT_TRUE(fs::exists(scratch.path() / "target" / "keep"));
 }
 
@@ -137,8 +128,7 @@ TEST_F(OsTempDeathTest, NoCreatableCandidateGivesNullAndALaterRequestRetries) {
             fs::path blocker = scratch.path() / "not_a_directory";
             CHILD_CHECK(write_file(blocker, "x"));
             os_setenv("TEMP", blocker.c_str());
-            CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr);
-            CHILD_CHECK(os_tmpdir_name() == nullptr);
+            CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
             use_scratch_as_temp();
             std::string name = take(os_tmpfile_name(".cmd"));
             CHILD_CHECK(is_private_dir_of(dir_of(name), scratch.str(), 'A'));
@@ -149,57 +139,30 @@ TEST_F(OsTempDeathTest, NoCreatableCandidateGivesNullAndALaterRequestRetries) {
     EXPECT_EQ(listing(scratch.path()), std::set<std::string>{"not_a_directory"});
 }
 
-TEST_F(OsTempDeathTest, TmpIsUsedWithoutTempAndTheCurrentDirectoryWithoutEither) {
-    EXPECT_EXIT(
-        {
-            os_setenv("TEMP", nullptr);
-            os_setenv("TMP", scratch.str().c_str());
-            CHILD_CHECK(
-                is_private_dir_of(dir_of(take(os_tmpfile_name_plain())), scratch.str(), 'A'));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    EXPECT_EXIT(
-        {
-            os_setenv("TEMP", nullptr);
-            os_setenv("TMP", nullptr);
-            CHILD_CHECK(plat_chdir(scratch.str().c_str()) == 0);
-            CHILD_CHECK(is_private_dir_of(dir_of(take(os_tmpfile_name_plain())), ".", 'A'));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
+TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
+    const std::string dir = scratch.str(), with_backslash = dir + "\\";
+    struct Row {
+        const char *temp, *tmp, *base;
+    } rows[] = {{nullptr, dir.c_str(), dir.c_str()},
+                {nullptr, nullptr, "."},
+                {with_backslash.c_str(), nullptr, dir.c_str()}}; // no second backslash
+    for (const Row &row : rows) {
+        EXPECT_EXIT(
+            {
+                os_setenv("TEMP", row.temp);
+                os_setenv("TMP", row.tmp);
+                CHILD_CHECK(plat_chdir(dir.c_str()) == 0);
+                CHILD_CHECK(
+                    is_private_dir_of(dir_of(take(os_tmpfile_name_plain())), row.base, 'A'));
+                std::exit(0);
+            },
+            ExitedWithCode(0), "")
+            << "TEMP " << (row.temp ? row.temp : "(unset)");
+    }
     EXPECT_TRUE(scratch.empty());
 }
 
-TEST_F(OsTempDeathTest, TempEndingInABackslashGetsNoSecondOne) {
-    EXPECT_EXIT(
-        {
-            os_setenv("TEMP", (scratch.str() + "\\").c_str());
-            CHILD_CHECK(
-                is_private_dir_of(dir_of(take(os_tmpfile_name_plain())), scratch.str(), 'A'));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-}
-
-TEST_F(OsTempDeathTest, RegisteredFilesAndDirectoriesGoAtExit) {
-    EXPECT_EXIT(
-        {
-            CHILD_CHECK(write_file(scratch.path() / "file", "x"));
-            fs::create_directories(scratch.path() / "dir" / "sub");
-            CHILD_CHECK(write_file(scratch.path() / "dir" / "sub" / "f", "x"));
-            os_remove_at_exit(nullptr);
-            os_remove_dir_at_exit(nullptr);
-            os_remove_at_exit(scratch.win("file").c_str());
-            os_remove_dir_at_exit(scratch.win("dir").c_str());
-            os_remove_at_exit(scratch.win("never_made").c_str());
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    EXPECT_TRUE(scratch.empty());
-}
-
-TEST(OsMkdirTest, CreatesThreeMissingLevelsAndReportsExistingOnes) {
+TEST(OsMkdirTest, CreatesThreeMissingLevelsAndEnsureDirFollowsTheTable) {
     ScratchDir scratch;
     std::string deep = scratch.win("a\\b\\c");
     EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
@@ -208,11 +171,6 @@ TEST(OsMkdirTest, CreatesThreeMissingLevelsAndReportsExistingOnes) {
     ASSERT_TRUE(write_file(scratch.path() / "file", "x"));
     EXPECT_EQ(os_mkdir_p(scratch.win("file\\x\\y").c_str()), 1);
     EXPECT_FALSE(fs::exists(scratch.path() / "file" / "x"));
-}
-
-TEST(OsMkdirTest, EnsureDirFollowsTheTable) {
-    ScratchDir scratch;
-    ASSERT_TRUE(write_file(scratch.path() / "file", "x"));
     EXPECT_EQ(os_ensure_dir(nullptr), -1);
     EXPECT_EQ(os_ensure_dir("C:"), 0);
     EXPECT_EQ(os_ensure_dir(scratch.str().c_str()), 0);
@@ -221,30 +179,22 @@ TEST(OsMkdirTest, EnsureDirFollowsTheTable) {
     EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
 }
 
-TEST(OsRmdirTest, RemovesATreeAndRefusesWhatIsNoDirectory) {
+TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndRefusesWhatIsNoDirectory) {
     ScratchDir scratch;
-    fs::create_directories(scratch.path() / "t" / "a" / "b");
-    ASSERT_TRUE(write_file(scratch.path() / "t" / "a" / "b" / "f", "x"));
-    ASSERT_TRUE(write_file(scratch.path() / "t" / "g", "x"));
-    fs::create_directory(scratch.path() / "t" / "empty");
+    const fs::path &s = scratch.path();
+    fs::create_directories(s / "t" / "a" / "b");
+    fs::create_directories(s / "t" / "empty");
+    fs::create_directories(s / "outside");
+    ASSERT_TRUE(write_file(s / "t" / "a" / "b" / "f", "x") && write_file(s / "file", "x"));
+    ASSERT_TRUE(write_file(s / "outside" / "precious", "x"));
+    fs::create_directory_symlink(s / "outside", s / "t" / "link");
+    fs::create_symlink(s / "gone", s / "t" / "dangling");
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), 0);
-    EXPECT_TRUE(scratch.empty());
+    EXPECT_EQ(listing(s), (std::set<std::string>{"file", "outside"}));
+    EXPECT_TRUE(fs::exists(s / "outside" / "precious"));
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), -1);
-    ASSERT_TRUE(write_file(scratch.path() / "file", "x"));
     EXPECT_EQ(os_rmdir_r(scratch.win("file").c_str()), -1);
     EXPECT_EQ(os_rmdir_r(nullptr), -1);
-}
-
-TEST(OsRmdirTest, LinksInsideAreRemovedWithoutTouchingTheirTargets) {
-    ScratchDir scratch;
-    fs::create_directories(scratch.path() / "outside");
-    ASSERT_TRUE(write_file(scratch.path() / "outside" / "precious", "x"));
-    fs::create_directories(scratch.path() / "t");
-    fs::create_directory_symlink(scratch.path() / "outside", scratch.path() / "t" / "link");
-    fs::create_symlink(scratch.path() / "gone", scratch.path() / "t" / "dangling");
-    EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), 0);
-    EXPECT_FALSE(fs::exists(scratch.path() / "t"));
-    EXPECT_TRUE(fs::exists(scratch.path() / "outside" / "precious"));
 }
 
 TEST(OsRmdirTest, FirstFailingRemovalStopsTheWalk) {
@@ -261,39 +211,32 @@ TEST(OsRmdirTest, FirstFailingRemovalStopsTheWalk) {
     EXPECT_TRUE(fs::exists(scratch.path() / "t"));
 }
 
-TEST(OsFileQueryTest, ExistenceKindAndSize) {
+TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
     ScratchDir scratch;
-    ASSERT_TRUE(write_file(scratch.path() / "five", "12345"));
-    std::string file = scratch.win("five");
-    std::string missing = scratch.win("missing");
-    EXPECT_EQ(os_file_exists(file.c_str()), 1);
-    EXPECT_EQ(os_file_exists(scratch.str().c_str()), 1);
-    EXPECT_EQ(os_file_exists(missing.c_str()), 0);
-    EXPECT_EQ(os_file_exists(nullptr), 0);
-    EXPECT_EQ(os_is_dir(scratch.str().c_str()), 1);
-    EXPECT_EQ(os_is_dir(file.c_str()), 0);
-    EXPECT_EQ(os_is_dir(missing.c_str()), 0);
-    EXPECT_EQ(os_is_dir(nullptr), 0);
-    EXPECT_EQ(os_file_size(file.c_str()), 5);
-    EXPECT_EQ(os_file_size(missing.c_str()), 0);
-    EXPECT_EQ(os_file_size(nullptr), 0);
-}
-
-TEST(OsFileQueryTest, ExactExistenceComparesTheCaseOfTheLastComponent) {
-    ScratchDir scratch;
-    ASSERT_TRUE(write_file(scratch.path() / "Mixed.TXT", "x"));
-    EXPECT_TRUE(os_file_exists_exact(scratch.win("Mixed.TXT").c_str()));
-    EXPECT_FALSE(os_file_exists_exact(scratch.win("mixed.txt").c_str()));
-    EXPECT_FALSE(os_file_exists_exact(scratch.win("other").c_str()));
-    EXPECT_FALSE(os_file_exists_exact(nullptr));
-}
-
-TEST(OsFileQueryTest, CurrentDirectoryProgramPathAndShortPaths) {
-    ScratchDir scratch;
+    ASSERT_TRUE(write_file(scratch.path() / "Five.TXT", "12345"));
+    std::string file = scratch.win("Five.TXT");
+    std::string missing = scratch.win("missing"), dir = scratch.str();
+    struct Row {
+        const char *path;
+        int exists, is_dir, size;
+        bool exact;
+    } rows[] = {{file.c_str(), 1, 0, 5, true},
+                {dir.c_str(), 1, 1, -1, true},
+                {missing.c_str(), 0, 0, 0, false},
+                {nullptr, 0, 0, 0, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.path ? row.path : "(null)");
+        EXPECT_EQ(os_file_exists(row.path), row.exists);
+        EXPECT_EQ(os_is_dir(row.path), row.is_dir);
+        if (row.size >= 0) {
+            EXPECT_EQ(os_file_size(row.path), row.size);
+        }
+        EXPECT_EQ(os_file_exists_exact(row.path), row.exact);
+    }
+    EXPECT_FALSE(os_file_exists_exact(scratch.win("five.txt").c_str()));
     EXPECT_EQ(take(os_getcwd()), fs::current_path().string());
     EXPECT_EQ(fs::path(take(os_program_path())).filename(), "vq4_unit_tests");
-    std::string existing = scratch.win("");
-    EXPECT_EQ(take(os_short_path(existing.c_str())), existing);
-    EXPECT_EQ(os_short_path(scratch.win("missing").c_str()), nullptr);
+    EXPECT_EQ(take(os_short_path(file.c_str())), file);
+    EXPECT_EQ(os_short_path(missing.c_str()), nullptr);
     EXPECT_EQ(os_short_path(nullptr), nullptr);
 }

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <string>
 #include <system_error>
@@ -18,14 +17,11 @@ namespace osdep_test {
 
 namespace fs = std::filesystem;
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
 // The heap result as a string (freed); "(null)" for null.
 inline std::string take(char *heap) {
-    std::unique_ptr<char, FreeDeleter> owned(heap);
-    return owned ? std::string(owned.get()) : std::string("(null)");
+    std::string text = heap ? heap : "(null)";
+    std::free(heap);
+    return text;
 }
 
 // A Windows-shaped path from the layer as the host spells it.
@@ -68,7 +64,6 @@ class ScratchDir {
     // The path of name inside the directory, joined with a backslash the
     // way the layer's callers join.
     std::string win(const std::string &name) const { return str() + "\\" + name; }
-
     bool empty() const { return fs::is_empty(path_); }
 
   private:
@@ -82,8 +77,8 @@ inline bool write_file(const fs::path &path, const std::string &text) {
     std::FILE *f = std::fopen(path.c_str(), "w");
     if (f == nullptr)
         return false;
-    std::fputs(text.c_str(), f);
-    return std::fclose(f) == 0;
+    bool written = std::fputs(text.c_str(), f) >= 0;
+    return std::fclose(f) == 0 && written;
 }
 
 } // namespace osdep_test

@@ -10,7 +10,6 @@
 //       err TEXT     writes TEXT and a newline to standard error
 //       exit N       exits with status N at once
 //       signal N     raises host signal N (with its default action)
-//       cwd          prints the working directory and a newline
 //       tmpnam N     prints N names from plat_tmpnam, one per line
 //   for example "out a err b out c exit 3".
 // Every line is flushed at once, so that output captured from both streams
@@ -21,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -31,27 +29,17 @@ void put_line(FILE *stream, const char *text) {
 }
 
 bool is_command(const char *word) {
-    static const char *const commands[] = {"out", "err", "exit", "signal", "cwd", "tmpnam"};
+    static const char *const commands[] = {"out", "err", "exit", "signal", "tmpnam"};
     for (const char *c : commands)
         if (std::strcmp(word, c) == 0)
             return true;
     return false;
 }
 
-int print_arguments(int argc, char **argv) {
-    for (int i = 1; i < argc; ++i)
-        std::printf("[%s]\n", argv[i]);
-    return 0;
-}
-
-// Runs the command at argv[i]; returns how many words it took.
-int run_command(int argc, char **argv, int i) {
+// Runs the command at argv[i] with its operand argv[i + 1].
+void run_command(int argc, char **argv, int i) {
     const char *command = argv[i];
     const char *operand = i + 1 < argc ? argv[i + 1] : "";
-    if (std::strcmp(command, "cwd") == 0) {
-        put_line(stdout, std::filesystem::current_path().string().c_str());
-        return 1;
-    }
     if (std::strcmp(command, "out") == 0)
         put_line(stdout, operand);
     else if (std::strcmp(command, "err") == 0)
@@ -67,15 +55,17 @@ int run_command(int argc, char **argv, int i) {
         std::fprintf(stderr, "vq4_test_child: unknown command \"%s\"\n", command);
         std::exit(2);
     }
-    return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || !is_command(argv[1]))
-        return print_arguments(argc, argv);
-    for (int i = 1; i < argc;)
-        i += run_command(argc, argv, i);
+    if (argc < 2 || !is_command(argv[1])) {
+        for (int i = 1; i < argc; ++i)
+            std::printf("[%s]\n", argv[i]);
+        return 0;
+    }
+    for (int i = 1; i < argc; i += 2)
+        run_command(argc, argv, i);
     return 0;
 }

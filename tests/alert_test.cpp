@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // The test program's own exit hook: announces each call on stderr, so that
 // the death tests of this file can see cleanup(1) run before the exit.
@@ -49,8 +50,10 @@ class Alert : public testing::Test {
         alert_reset_for_tests();
         vqinstdir_reset(nullptr);
     }
-    // Makes rows the start-up catalogue.
+    // Starts the reporter afresh with rows as the start-up catalogue.
     void start_with(const char *rows = kTestRows) {
+        alert_reset_for_tests();
+        alert_set_output(capture);
         tree.write("inst\\dat\\20990101000000_en.msgs", rows);
         ASSERT_EQ(reg_set_path(REG_DIR_DAT, tree.path("inst").c_str()), 1);
         alert_init();
@@ -128,24 +131,16 @@ TEST_F(Alert, StatesChangeWhatPrints) {
         const char *expected; // "" when dropped
         int errors_after;
     } cases[] = {
-        {1, 103, "", 0},
-        {1, 101, "", 0},
-        {1, 102, "(102) an error e\n", 1},
-        {2, 103, "", 0},
-        {2, 101, "", 0},
-        {2, 102, "", 0},
-        {3, 102, "(102) an error e (warning)\n", 0},
-        {3, 101, "(101) level two (warning)\n", 0},
-        {4, 101, "(101) level two\n", 1},
-        {4, 103, "a message\n", 0},
-        {5, 103, "", 0},
-        {5, 102, "", 0},
-        {0, 102, "(102) an error e\n", 1},
+        // clang-format off
+        {1, 103, "", 0}, {1, 101, "", 0}, {1, 102, "(102) an error e\n", 1},
+        {2, 103, "", 0}, {2, 101, "", 0}, {2, 102, "", 0},
+        {3, 102, "(102) an error e (warning)\n", 0}, {3, 101, "(101) level two (warning)\n", 0},
+        {4, 101, "(101) level two\n", 1}, {4, 103, "a message\n", 0},
+        {5, 103, "", 0}, {5, 102, "", 0}, {0, 102, "(102) an error e\n", 1},
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE("state " + std::to_string(c.state) + " row " + std::to_string(c.number));
-        alert_reset_for_tests();
-        alert_set_output(capture);
         ASSERT_NO_FATAL_FAILURE(start_with());
         alert_state(c.number, c.state);
         EXPECT_EQ(alert_get_state(c.number), c.state);
@@ -169,17 +164,16 @@ TEST_F(Alert, PushPopAndBulkStates) {
     EXPECT_EQ(alert_msg(102, "b"), 0);
     EXPECT_EQ(alert_get_state(102), ALERT_STATE_OFF);
     alert_state(0, ALERT_STATE_RESET);
+    auto states = [] {
+        return std::vector<int>{alert_get_state(101), alert_get_state(102), alert_get_state(103),
+                                alert_get_state(104)};
+    };
     alert_state(0, ALERT_STATE_ALL_QUIET); // by start-up type: errors and fatals stay
-    EXPECT_EQ(alert_get_state(101), ALERT_STATE_QUIET);
-    EXPECT_EQ(alert_get_state(102), 0);
-    EXPECT_EQ(alert_get_state(103), ALERT_STATE_QUIET);
-    EXPECT_EQ(alert_get_state(104), 0);
+    EXPECT_EQ(states(), (std::vector<int>{ALERT_STATE_QUIET, 0, ALERT_STATE_QUIET, 0}));
     alert_state(0, ALERT_STATE_RESET);
-    EXPECT_EQ(alert_get_state(103), 0);
-    alert_state(0, ALERT_STATE_ALL_OFF);
-    EXPECT_EQ(alert_get_state(102), ALERT_STATE_OFF);
-    EXPECT_EQ(alert_get_state(103), ALERT_STATE_OFF);
-    EXPECT_EQ(alert_get_state(104), 0);
+    EXPECT_EQ(states(), (std::vector<int>{0, 0, 0, 0}));
+    alert_state(0, ALERT_STATE_ALL_OFF); // all but the fatal errors
+    EXPECT_EQ(states(), (std::vector<int>{ALERT_STATE_OFF, ALERT_STATE_OFF, ALERT_STATE_OFF, 0}));
     alert_state(7, 11);
     EXPECT_EQ(alert_get_state(7), 0);
 }
@@ -205,18 +199,16 @@ TEST_F(Alert, DisableDropsWarningsAndMessagesButNeverAFatalError) {
 TEST_F(Alert, OnceFormsPrintOncePerLocationAndKeepTheirLocationFlags) {
     uint32_t line = 50;
     alert_set_context("a.c", &line, nullptr, nullptr);
-    EXPECT_EQ(alert_msg_once_noline(908, 1), 1);
-    EXPECT_EQ(alert_msg_once_noloc(917), 1);
-    alert_msg(917);
+    std::vector<int> results = {alert_msg_once_noline(908, 1), alert_msg_once_noloc(917),
+                                alert_msg(917)};
     line = 5;
-    EXPECT_EQ(alert_msg_once(908, 1), 1);
-    EXPECT_EQ(alert_msg_once(908, 1), 0);
+    results.insert(results.end(), {alert_msg_once(908, 1), alert_msg_once(908, 1)});
     line = 6;
-    EXPECT_EQ(alert_msg_once(908, 1), 1);
+    results.push_back(alert_msg_once(908, 1));
     alert_set_context("b.c", &line, nullptr, nullptr);
-    EXPECT_EQ(alert_msg_once(908, 1), 1);
-    EXPECT_EQ(alert_msg_once(917), 1);
-    EXPECT_EQ(alert_msg_once_noline(908, 1), 0);
+    results.insert(results.end(),
+                   {alert_msg_once(908, 1), alert_msg_once(917), alert_msg_once_noline(908, 1)});
+    EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 1, 0, 1, 1, 1, 0}));
     EXPECT_EQ(g_out, "Non line specific message: (908) exit status = 1\n"
                      "(917) argument too long\na.c: 50: (917) argument too long\n"
                      "a.c: 5: (908) exit status = 1\na.c: 6: (908) exit status = 1\n"
@@ -238,7 +230,11 @@ TEST_F(Alert, TemplatesComeFromInitTheEnvironmentAndTheCalls) {
     alert_set_context("a.c", &line, nullptr, nullptr);
     EXPECT_EQ(out([] { alert_msg(908, 2); }), "a.c:3:908:exit status = 2\n");
 
+    alert_reset_for_tests();
+    alert_set_output(capture);
     alert_init();
+    alert_use_formats(1);
+    alert_set_context("a.c", &line, nullptr, nullptr);
     EXPECT_STREQ(alert_err_format(), "%f: %l: (%n) %s (error)");
     EXPECT_EQ(out([] { alert_msg(908, 4); }), "a.c: 3: (908) exit status = 4 (error)\n");
     EXPECT_EQ(out([] { alert_msg(1501, "c", "s.c", 1); }),
@@ -298,23 +294,21 @@ TEST_F(Alert, TypedReportsAndPlainLines) {
     EXPECT_EQ(g_out, "");
     alert_reset_for_tests();
     alert_set_output(capture);
-    EXPECT_EQ(alert_typed_msg(7, "m", "hello %d", 3), 1);
-    EXPECT_EQ(alert_typed_msg(9, "3", "careful"), 1);
-    EXPECT_EQ(alert_typed_msg(9, "-2", "hidden"), 0);
-    EXPECT_EQ(alert_typed("W", "plain warning"), 1);
-    EXPECT_EQ(alert_print("plain %d", 1), 1);
-    EXPECT_EQ(alert_continue(0, "a%s", "b"), 1);
-    EXPECT_EQ(alert_continue(0, "c"), 1);
-    EXPECT_EQ(alert_continue(1, "d%d", 2), 1);
-    EXPECT_EQ(alert_continue(1, "e"), 1);
+    const std::vector<int> results = {alert_typed_msg(7, "m", "hello %d", 3),
+                                      alert_typed_msg(9, "3", "careful"),
+                                      alert_typed_msg(9, "-2", "hidden"),
+                                      alert_typed("W", "plain warning"),
+                                      alert_print("plain %d", 1),
+                                      alert_continue(0, "a%s", "b"),
+                                      alert_continue(0, "c"),
+                                      alert_continue(1, "d%d", 2),
+                                      alert_continue(1, "e")};
+    EXPECT_EQ(results, (std::vector<int>{1, 1, 0, 1, 1, 1, 1, 1, 1}));
     EXPECT_EQ(alert_errors(), 0);
     EXPECT_EQ(alert_typed_msg(8, "E", "bad %s", "x"), 1);
     EXPECT_EQ(alert_errors(), 1);
     EXPECT_EQ(g_out, "hello 3\n(9) careful (warning)\n(0) plain warning (warning)\n"
                      "plain 1\n\tabcd2\n\te\n(8) bad x\n");
-    alert_set_output([](const char *) { return 7; });
-    EXPECT_EQ(alert_print("x"), 7);
-    EXPECT_EQ(alert_get_output()("y"), 7);
 }
 
 TEST_F(Alert, PercentMAndLengthLimits) {

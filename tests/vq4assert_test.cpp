@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 TEST(Vq4AssertDeathTest, FailureNamesTextFileAndLineThenAborts) {
-    EXPECT_DEATH(
-        VQ4_ASSERT(1 == 2, "f != ((void *)0)"),
-        "Assertion failed: f != \\(\\(void \\*\\)0\\), file .*vq4assert_test.cpp, line [0-9]+");
+    EXPECT_DEATH(VQ4_ASSERT(1 == 2, "f != ((void *)0)"),
+                 "Assertion failed: f != \\(\\(void \\*\\)0\\), file .*vq4assert_test.cpp, line [0-9]+");
 }
 
 TEST(Vq4AssertTest, HoldingConditionDoesNothing) {

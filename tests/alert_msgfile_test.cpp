@@ -155,24 +155,28 @@ TEST_F(MessageFiles, FindsFilesOfTheLanguageOnly) {
     for (const char *name : {"20240101000000_en.msgs", "en_msgs.txt", "20240101000000_de.msgs",
                              "de_msgs.txt", "x_en.msgs.bak", "EN_MSGS.TXT"})
         tree.write(dat(name), "");
-    vec *list = vec_create(__FILE__, __LINE__);
     std::string dir = tree.path("vq4\\v1\\lum\\dat");
-    EXPECT_EQ(findMsgFiles(dir.c_str(), REG_LANG_NONE, list), 2u);
-    EXPECT_EQ(findMsgFiles((dir + "\\").c_str(), REG_LANG_GERMAN, list), 2u);
-    std::vector<std::string> found;
-    for (uint32_t i = 0; i < vec_size(list); ++i) {
-        found.emplace_back(static_cast<char *>(vec_get(list, i)));
-        std::free(vec_get(list, i));
-    }
-    std::sort(found.begin(), found.begin() + 2);
-    std::sort(found.begin() + 2, found.end());
-    EXPECT_EQ(found,
-              (std::vector<std::string>{dir + "\\20240101000000_en.msgs", dir + "\\en_msgs.txt",
-                                        dir + "\\20240101000000_de.msgs", dir + "\\de_msgs.txt"}));
-    EXPECT_EQ(findMsgFiles(tree.path("missing").c_str(), REG_LANG_NONE, list), 0u);
+    auto find = [](const std::string &where, int language, uint32_t expected_count) {
+        vec *list = vec_create(__FILE__, __LINE__);
+        EXPECT_EQ(findMsgFiles(where.c_str(), language, list), expected_count) << where;
+        std::vector<std::string> found;
+        for (uint32_t i = 0; i < vec_size(list); ++i) {
+            found.emplace_back(static_cast<char *>(vec_get(list, i)));
+            std::free(vec_get(list, i));
+        }
+        vec_destroy(list);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(find(dir, REG_LANG_NONE, 2),
+              (std::vector<std::string>{dir + "\\20240101000000_en.msgs", dir + "\\en_msgs.txt"}));
+    EXPECT_EQ(find(dir + "\\", REG_LANG_GERMAN, 2),
+              (std::vector<std::string>{dir + "\\20240101000000_de.msgs", dir + "\\de_msgs.txt"}));
+    EXPECT_EQ(find(tree.path("missing"), REG_LANG_NONE, 0), std::vector<std::string>{});
+    vec *list = vec_create(__FILE__, __LINE__);
     EXPECT_EQ(findMsgFiles(nullptr, REG_LANG_NONE, list), 0u);
-    EXPECT_EQ(findMsgFiles(dir.c_str(), REG_LANG_NONE, nullptr), 0u);
     vec_destroy(list);
+    EXPECT_EQ(findMsgFiles(dir.c_str(), REG_LANG_NONE, nullptr), 0u);
 }
 
 TEST_F(MessageFiles, StartUpFileIsTheNewestOfTheDataOrElseTheSiblingDirectory) {

@@ -101,16 +101,14 @@ TEST(RegCreatePath, JoinsTheKindsSubdirectory) {
         int kind;
         const char *without_library, *with_library;
     } cases[] = {
-        {REG_DIR_BASE, "B", "B"},
-        {REG_DIR_BIN, "B\\bin", "B\\bin"},
-        {REG_DIR_LIB, "B\\lib", "B\\lib\\c99"},
-        {REG_DIR_HELP, "B\\help", "B\\help"},
-        {REG_DIR_INCLUDE, "B\\include", "B\\include"},
-        {REG_DIR_DAT, "B\\dat", "B\\dat"},
+        // clang-format off
+        {REG_DIR_BASE, "B", "B"}, {REG_DIR_BIN, "B\\bin", "B\\bin"},
+        {REG_DIR_LIB, "B\\lib", "B\\lib\\c99"}, {REG_DIR_HELP, "B\\help", "B\\help"},
+        {REG_DIR_INCLUDE, "B\\include", "B\\include"}, {REG_DIR_DAT, "B\\dat", "B\\dat"},
         {REG_DIR_SOURCES, "B\\sources", "B\\sources\\c99"},
-        {REG_DIR_RESOURCES, "B\\resources", "B\\resources"},
-        {REG_DIR_DOCS, "B\\docs", "B\\docs"},
+        {REG_DIR_RESOURCES, "B\\resources", "B\\resources"}, {REG_DIR_DOCS, "B\\docs", "B\\docs"},
         {REG_DIR_LIBINCLUDE, "B\\include", "B\\include\\c99"},
+        // clang-format on
     };
     vqinstdir_reset(nullptr);
     for (const auto &c : cases)

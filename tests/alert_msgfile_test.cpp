@@ -106,30 +106,27 @@ TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
 TEST_F(MessageFiles, MalformedRowsAreReportedAndNeverCrash) {
     const std::string a251(251, 'a');
     const struct {
-        const char *name;
-        std::string text;
-        std::string report;
+        std::string text, report;
         bool stored; // row 5 stored anyway
     } cases[] = {
-        {"no number", "abc M text\n", malformed(1), false},
-        {"number above 10000", "10001 M text\n", malformed(1), false},
-        {"negative number", "-5 M text\n", malformed(1), false},
-        {"no type", "5\n", malformed(1), false},
-        {"no type after blanks", "5   \n", malformed(1), false},
-        {"no text", "5 M\n", malformed(1), false},
-        {"empty line", "\n5 M ok\n", malformed(1), true},
-        {"blank before hash", " # not a comment\n", malformed(1), false},
-        {"binary bytes", std::string("\x01\xff\x80 \x02\n5 M a\0b\n", 14), malformed(1), true},
-        {"nul in number", std::string("5\0 M x\n", 7), malformed(1), false},
-        {"255 characters, then the newline alone", "5 M " + a251 + "\n6 M x\n", malformed(2), true},
-        {"a row continued past 255", "4 M " + a251 + "5 M tail\n", "", true},
-        {"1000 characters", std::string(1000, 'z') + "\n",
+        // clang-format off
+        {"abc M text\n", malformed(1), false},    {"10001 M text\n", malformed(1), false},
+        {"-5 M text\n", malformed(1), false},     {"5\n", malformed(1), false},
+        {"5   \n", malformed(1), false},          {"5 M\n", malformed(1), false},
+        {" # not a comment\n", malformed(1), false},
+        {std::string("5\0 M x\n", 7), malformed(1), false},
+        {"\n5 M ok\n", malformed(1), true},
+        {std::string("\x01\xff\x80 \x02\n5 M a\0b\n", 14), malformed(1), true},
+        {"5 M " + a251 + "\n6 M x\n", malformed(2), true}, // 255 characters, then an empty line
+        {"4 M " + a251 + "5 M tail\n", "", true},          // a row continued past 255
+        {std::string(1000, 'z') + "\n",
          malformed(1) + malformed(2) + malformed(3) + malformed(4), false},
+        // clang-format on
     };
     for (const auto &c : cases) {
         Table t(c.text);
-        EXPECT_EQ(g_lines, c.report) << c.name;
-        EXPECT_EQ(t.at(5) != nullptr, c.stored) << c.name;
+        EXPECT_EQ(g_lines, c.report) << c.text;
+        EXPECT_EQ(t.at(5) != nullptr, c.stored) << c.text;
     }
     EXPECT_EQ(Table("5 M " + a251 + "\n").at(5)->text, sc_intern(a251.c_str()));
 }

@@ -5,208 +5,93 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
-#include <optional>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr size_t kHeaderLines = 16;
-
 struct Row {
-    unsigned long number;
-    std::string_view type; // the whole type token
-    std::string_view text; // everything after the separator that ends the type
-    std::string_view line;
+    std::string type, text; // the whole type token; the text after its separator
 };
 
-std::string_view catalogue() {
-    return {alert_builtin_catalogue, alert_builtin_catalogue_size};
-}
+struct Catalogue {
+    std::vector<std::string> lines, header; // header: comment texts without '#' and blanks
+    std::map<unsigned long, Row> rows;
+    std::vector<unsigned long> numbers; // in the order of the text
+};
 
-// Lines without their '\n'; a text not ending in '\n' yields its tail as the
-// last line, which the line-feed test reports.
-std::vector<std::string_view> split_lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        size_t end = text.find('\n');
-        lines.push_back(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    }
-    return lines;
-}
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// Splits a row as the catalogue reader does: blanks, number token, blanks,
-// type token, one separator character, text. Empty when a field is missing.
-std::optional<Row> parse_row(std::string_view line) {
-    size_t i = 0;
-    auto skip_blanks = [&] {
-        while (i < line.size() && is_blank(line[i]))
-            ++i;
-    };
-    auto token = [&] {
-        size_t start = i;
-        while (i < line.size() && !is_blank(line[i]))
-            ++i;
-        return line.substr(start, i - start);
-    };
-    skip_blanks();
-    std::string_view number = token();
-    skip_blanks();
-    std::string_view type = token();
-    if (number.empty() || type.empty() || i >= line.size())
-        return std::nullopt;
-    for (char c : number)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
-    return Row{std::strtoul(std::string(number).c_str(), nullptr, 10), type, line.substr(i + 1),
-               line};
-}
-
-std::vector<Row> rows() {
-    std::vector<Row> result;
-    for (std::string_view line : split_lines(catalogue())) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        auto row = parse_row(line);
-        EXPECT_TRUE(row) << "malformed row: \"" << line << "\"";
-        if (row)
-            result.push_back(*row);
-    }
-    return result;
-}
-
-// A warning's type token is a decimal level: an optional '-' and digits.
-std::optional<long> warning_level(std::string_view type) {
-    std::string_view digits = type.substr(type[0] == '-' ? 1 : 0);
-    if (digits.empty())
-        return std::nullopt;
-    for (char c : digits)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
-    return std::strtol(std::string(type).c_str(), nullptr, 10);
-}
-
-// True when every '%' of text starts a complete conversion that the reporter
-// can hand to vsnprintf: "%%", "%m", or flags, width, precision, length and
-// one conversion character ("%n" is refused: a message must never write).
-bool printf_format_ok(std::string_view text) {
-    static constexpr std::string_view flags = "-+ #0";
-    static constexpr std::string_view conversions = "diouxXeEfFgGaAcsp";
-    size_t i = 0;
-    auto digits_or_star = [&] {
-        if (i < text.size() && text[i] == '*') {
-            ++i;
-            return;
-        }
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
-            ++i;
-    };
-    while ((i = text.find('%', i)) != std::string_view::npos) {
-        ++i;
-        if (i < text.size() && (text[i] == '%' || text[i] == 'm')) {
-            ++i;
-            continue;
-        }
-        while (i < text.size() && flags.find(text[i]) != std::string_view::npos)
-            ++i;
-        digits_or_star();
-        if (i < text.size() && text[i] == '.') {
-            ++i;
-            digits_or_star();
-        }
-        for (std::string_view length : {"hh", "ll", "h", "l", "j", "z", "t", "L"}) {
-            if (text.substr(i, length.size()) == length) {
-                i += length.size();
-                break;
+// Splits the text into lines and rows as the catalogue reader does: blanks,
+// number, blanks, type token, one separator character, text.
+const Catalogue &catalogue() {
+    static const Catalogue c = [] {
+        Catalogue c;
+        std::istringstream in(std::string(alert_builtin_catalogue, alert_builtin_catalogue_size));
+        for (std::string line; std::getline(in, line);) {
+            c.lines.push_back(line);
+            if (line.empty() || line[0] == '#') {
+                std::string text = std::regex_replace(line, std::regex("^#[ \t]*|[ \t]*$"), "");
+                c.header.push_back(text);
+                continue;
+            }
+            char number[16] = "", type[16] = "";
+            int end = 0;
+            bool ok = std::sscanf(line.c_str(), " %15[0-9] %15s%n", number, type, &end) == 2 &&
+                      static_cast<size_t>(end) < line.size();
+            EXPECT_TRUE(ok) << "malformed row: " << line;
+            if (ok) {
+                c.numbers.push_back(std::stoul(number));
+                c.rows[c.numbers.back()] = {type, line.substr(end + 1)};
             }
         }
-        if (i >= text.size() || conversions.find(text[i]) == std::string_view::npos)
-            return false;
-        ++i;
-    }
-    return true;
+        return c;
+    }();
+    return c;
 }
 
-} // namespace
+// True when every '%' of text starts a conversion that vsnprintf takes, or
+// "%%" or "%m" ("%n" is refused: a message must never write).
+bool printf_format_ok(const std::string &text) {
+    static const std::regex conversion(
+        "%(%|m|[-+ #0]*(\\*|[0-9]+)?(\\.(\\*|[0-9]*))?(hh|ll|[hljztL])?[diouxXeEfFgGaAcsp])");
+    return std::regex_replace(text, conversion, "").find('%') == std::string::npos;
+}
 
-TEST(AlertCatalogueText, SizeMatchesTheTextAndEveryLineEndsWithALineFeed) {
+TEST(AlertCatalogue, TextIsPrintableAsciiInLinesBelow256Characters) {
     ASSERT_GT(alert_builtin_catalogue_size, 0u);
     EXPECT_EQ(std::strlen(alert_builtin_catalogue), alert_builtin_catalogue_size);
-    EXPECT_EQ(catalogue().back(), '\n');
-    EXPECT_EQ(catalogue().find('\r'), std::string_view::npos);
-}
-
-TEST(AlertCatalogueText, NoLineReachesTwoHundredFiftySixCharacters) {
-    for (std::string_view line : split_lines(catalogue()))
+    EXPECT_EQ(alert_builtin_catalogue[alert_builtin_catalogue_size - 1], '\n');
+    for (const std::string &line : catalogue().lines) {
         EXPECT_LT(line.size(), 256u) << line;
-}
-
-TEST(AlertCatalogueText, HoldsOnlyPrintableAsciiAndTabs) {
-    for (std::string_view line : split_lines(catalogue()))
         for (char c : line)
             EXPECT_TRUE(c == '\t' || (c >= ' ' && c <= '~')) << line;
-}
-
-TEST(AlertCatalogueHeader, SixteenCommentLinesOpenTheTextAndNoneFollow) {
-    auto lines = split_lines(catalogue());
-    ASSERT_GT(lines.size(), kHeaderLines);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        bool comment = !lines[i].empty() && lines[i][0] == '#';
-        EXPECT_EQ(comment, i < kHeaderLines) << "line " << i + 1 << ": " << lines[i];
     }
 }
 
-TEST(AlertCatalogueHeader, CarriesTitleLanguageFieldSummaryAndOrderRule) {
-    auto lines = split_lines(catalogue());
-    ASSERT_GE(lines.size(), kHeaderLines);
-    // Comment text without '#' and surrounding blanks.
-    std::vector<std::string_view> header;
-    for (size_t i = 0; i < kHeaderLines; ++i) {
-        std::string_view text = lines[i].substr(1);
-        while (!text.empty() && is_blank(text.front()))
-            text.remove_prefix(1);
-        while (!text.empty() && is_blank(text.back()))
-            text.remove_suffix(1);
-        header.push_back(text);
-    }
-    auto index_of = [&](std::string_view wanted) {
-        for (size_t i = 0; i < header.size(); ++i)
-            if (header[i] == wanted)
-                return static_cast<long>(i);
-        return -1L;
-    };
-    auto mentions = [&](std::string_view wanted) {
-        for (std::string_view text : header)
-            if (text.find(wanted) != std::string_view::npos)
-                return true;
-        return false;
-    };
-    long title = index_of("Error and warning messages");
-    ASSERT_GE(title, 0);
-    EXPECT_EQ(index_of("for all"), title + 1);
-    EXPECT_EQ(index_of("Brisvale compiler applications"), title + 2);
-    EXPECT_GE(index_of("ENGLISH"), 0);
-    EXPECT_GE(index_of("errors must be in numeric order"), 0);
-    for (std::string_view field : {"number", "type", "text", "F: fatal error", "E: error",
-                                   "M: message", "-9 - 8: warning (value indicates level)"})
-        EXPECT_TRUE(mentions(field)) << field;
+TEST(AlertCatalogue, SixteenHeaderLinesCarryTitleLanguageFieldsAndOrderRule) {
+    const Catalogue &c = catalogue();
+    ASSERT_EQ(c.header.size(), 16u);
+    for (size_t i = 0; i < c.header.size(); ++i)
+        EXPECT_EQ(c.lines[i][0], '#') << "line " << i + 1 << " is no header comment";
+    std::string all;
+    for (const std::string &text : c.header)
+        all += text + "\n";
+    EXPECT_NE(all.find("\nError and warning messages\nfor all\nBrisvale compiler applications\n"),
+              std::string::npos)
+        << all;
+    for (const char *line : {"ENGLISH", "errors must be in numeric order"})
+        EXPECT_NE(all.find("\n" + std::string(line) + "\n"), std::string::npos) << line;
+    for (const char *field : {"number", "type", "text", "F: fatal error", "E: error", "M: message",
+                              "-9 - 8: warning (value indicates level)"})
+        EXPECT_NE(all.find(field), std::string::npos) << field;
 }
 
-TEST(AlertCatalogueRows, NumbersAreExactlyTheListedSetInAscendingOrder) {
-    struct Range {
-        unsigned long first, last;
-    };
-    static constexpr Range kRanges[] = {
+TEST(AlertCatalogue, NumbersAreExactlyTheListedSetInAscendingOrder) {
+    static constexpr unsigned long kRanges[][2] = {
         {1, 5},       {100, 135},   {137, 141},   {144, 144},   {146, 153},   {155, 159},
         {161, 177},   {179, 234},   {236, 249},   {251, 303},   {306, 340},   {343, 350},
         {352, 376},   {378, 384},   {387, 395},   {397, 398},   {400, 400},   {402, 410},
@@ -222,30 +107,18 @@ TEST(AlertCatalogueRows, NumbersAreExactlyTheListedSetInAscendingOrder) {
         {1267, 1530}, {1600, 1602}, {1604, 1605}, {2000, 2101},
     };
     std::vector<unsigned long> expected;
-    for (Range range : kRanges)
-        for (unsigned long n = range.first; n <= range.last; ++n)
+    for (const auto &range : kRanges)
+        for (unsigned long n = range[0]; n <= range[1]; ++n)
             expected.push_back(n);
     ASSERT_EQ(expected.size(), 1347u);
-
-    std::vector<unsigned long> actual;
-    for (const Row &row : rows())
-        actual.push_back(row.number);
-    EXPECT_EQ(actual.size(), expected.size());
-    auto [got, want] =
-        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-    if (got != actual.end() || want != expected.end())
-        ADD_FAILURE() << "first difference: row "
-                      << (got != actual.end() ? std::to_string(*got) : "none") << " where "
-                      << (want != expected.end() ? std::to_string(*want) : "no row")
-                      << " is expected";
+    EXPECT_EQ(catalogue().numbers, expected);
 }
 
-TEST(AlertCatalogueRows, FixedRowsAreByteForByte) {
-    struct Fixed {
+TEST(AlertCatalogue, FixedRowsAreByteForByte) {
+    const struct {
         unsigned long number;
-        std::string_view type, text;
-    };
-    static constexpr Fixed kFixed[] = {
+        const char *type, *text;
+    } kFixed[] = {
         {1, "M", "too many errors (%u)"},
         {2, "M", "error/warning (%u) generated but no description available"},
         {3, "M", "malformed error information on line * in file *"},
@@ -268,79 +141,36 @@ TEST(AlertCatalogueRows, FixedRowsAreByteForByte) {
         {2082, "F", "can't create temporary file"},
         {2099, "E", "command file \"%s\" is already being expanded; it is not read again"},
     };
-    auto all = rows();
-    for (const Fixed &fixed : kFixed) {
-        const Row *found = nullptr;
-        for (const Row &row : all)
-            if (row.number == fixed.number)
-                found = &row;
-        ASSERT_NE(found, nullptr) << "no row " << fixed.number;
-        EXPECT_EQ(found->type, fixed.type) << "row " << fixed.number;
-        EXPECT_EQ(found->text, fixed.text) << "row " << fixed.number;
+    for (const auto &fixed : kFixed) {
+        auto row = catalogue().rows.find(fixed.number);
+        ASSERT_NE(row, catalogue().rows.end()) << "no row " << fixed.number;
+        EXPECT_EQ(row->second.type, fixed.type) << "row " << fixed.number;
+        EXPECT_EQ(row->second.text, fixed.text) << "row " << fixed.number;
     }
 }
 
-TEST(AlertCatalogueRows, TypeTotalsAreErrorsFatalsMessagesAndWarnings) {
-    int errors = 0, fatals = 0, messages = 0, warnings = 0;
-    for (const Row &row : rows()) {
-        if (row.type == "E")
-            ++errors;
-        else if (row.type == "F")
-            ++fatals;
-        else if (row.type == "M")
-            ++messages;
-        else if (warning_level(row.type))
-            ++warnings;
-        else
-            ADD_FAILURE() << "unknown type in: " << row.line;
+TEST(AlertCatalogue, TypeTotalsLevelsAndTextsOfEveryRow) {
+    std::map<std::string, int> totals;
+    for (const auto &[number, row] : catalogue().rows) {
+        bool warning = std::regex_match(row.type, std::regex("-?[0-9]"));
+        totals[warning ? "W" : row.type]++;
+        EXPECT_TRUE(warning || row.type == "E" || row.type == "F" || row.type == "M")
+            << "row " << number << " has type " << row.type;
+        EXPECT_NE(row.text.find_first_not_of(" \t"), std::string::npos) << "row " << number;
+        EXPECT_TRUE(printf_format_ok(row.text)) << "row " << number << ": " << row.text;
     }
-    EXPECT_EQ(errors, 653);
-    EXPECT_EQ(fatals, 274);
-    EXPECT_EQ(messages, 53);
-    EXPECT_EQ(warnings, 367);
+    EXPECT_EQ(totals, (std::map<std::string, int>{{"E", 653}, {"F", 274}, {"M", 53}, {"W", 367}}));
 }
 
-TEST(AlertCatalogueRows, WarningLevelsLieBetweenMinusNineAndNine) {
-    for (const Row &row : rows()) {
-        if (row.type == "E" || row.type == "F" || row.type == "M")
-            continue;
-        auto level = warning_level(row.type);
-        ASSERT_TRUE(level) << row.line;
-        EXPECT_GE(*level, -9) << row.line;
-        EXPECT_LE(*level, 9) << row.line;
-    }
+// The format check must tell good formats from bad ones, or the test above
+// proves nothing.
+TEST(AlertCatalogue, FormatCheckAcceptsConversionsAndRejectsBrokenOnes) {
+    for (const char *good : {"plain text", "%s and %d and %u", "100%% done", "open \"%s\": %m",
+                             "0x%08lx %-24s %+ld %#x %*d %.*s %6.2f %llu %zu %hhx %c %p"})
+        EXPECT_TRUE(printf_format_ok(good)) << good;
+    for (const char *bad :
+         {"trailing %", "%q is no conversion", "%n writes memory", "%l alone", "%-", "%5"})
+        EXPECT_FALSE(printf_format_ok(bad)) << bad;
 }
 
-TEST(AlertCatalogueRows, EveryRowHasAText) {
-    for (const Row &row : rows())
-        EXPECT_NE(row.text.find_first_not_of(" \t"), std::string_view::npos) << row.line;
-}
-
-TEST(AlertCatalogueRows, EveryTextIsAWellFormedPrintfFormat) {
-    for (const Row &row : rows())
-        EXPECT_TRUE(printf_format_ok(row.text)) << row.line;
-}
-
-// The format check itself must tell good formats from bad ones, or the test
-// above proves nothing.
-TEST(AlertCatalogueRows, FormatCheckAcceptsConversionsAndRejectsBrokenOnes) {
-    struct Case {
-        std::string_view text;
-        bool ok;
-    };
-    static constexpr Case kCases[] = {
-        {"plain text", true},
-        {"%s and %d and %u", true},
-        {"100%% done", true},
-        {"can't open \"%s\": %m", true},
-        {"0x%08lx %-24s %+ld %#x %*d %.*s %6.2f %llu %zu %hhx %c %p", true},
-        {"trailing %", false},
-        {"%q is no conversion", false},
-        {"%n writes memory", false},
-        {"%l alone", false},
-        {"%-", false},
-        {"%5", false},
-    };
-    for (const Case &c : kCases)
-        EXPECT_EQ(printf_format_ok(c.text), c.ok) << c.text;
-}
+} // namespace

@@ -6,48 +6,37 @@
 
 #include "common/vqdebug.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
 
 #include <gtest/gtest.h>
 
 class TempTree {
   public:
     TempTree() {
-        std::filesystem::path base = std::filesystem::temp_directory_path();
-        const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("vq4-") + (info ? info->name() : "test");
-        for (char &c : name)
-            if (c == '/')
-                c = '_';
-        for (int i = 0;; ++i) {
-            root_ = base / (name + "-" + std::to_string(i));
-            if (std::filesystem::create_directory(root_))
-                break;
-        }
+        auto base = std::filesystem::temp_directory_path();
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        int i = 0;
+        do
+            root_ = base / ("vq4-" + name + "-" + std::to_string(i++));
+        while (!std::filesystem::create_directory(root_));
     }
     ~TempTree() {
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
-    TempTree(const TempTree &) = delete;
-    TempTree &operator=(const TempTree &) = delete;
-
-    // The root in host shape followed by "\part" for each backslash-separated
-    // part of relative ("" gives the root itself).
+    // The root in host shape followed by "\part" for each part of relative.
     std::string path(const std::string &relative = "") const {
         return relative.empty() ? root_.string() : root_.string() + "\\" + relative;
     }
     // The same location in host shape, for the standard library.
-    std::filesystem::path host(const std::string &relative) const {
-        std::string slashed = relative;
-        for (char &c : slashed)
-            if (c == '\\')
-                c = '/';
-        return root_ / slashed;
+    std::filesystem::path host(std::string relative) const {
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        return root_ / relative;
     }
     void mkdir(const std::string &relative) const {
         std::filesystem::create_directories(host(relative));
@@ -66,20 +55,16 @@ class TempTree {
 // Runs f with gDebugFlags set to flags and a temporary debug-out file in
 // place; returns what f wrote into it. The previous stream and flags return.
 template <typename F> std::string trace_of(F f, uint32_t flags = 1) {
-    FILE *out = std::tmpfile();
-    EXPECT_NE(out, nullptr);
-    FILE *saved = gFile;
+    FILE *out = std::tmpfile(), *saved = gFile;
     uint32_t saved_flags = gDebugFlags;
     gFile = out;
     gDebugFlags = flags;
     f();
     gDebugFlags = saved_flags;
     gFile = saved;
+    std::string text(std::ftell(out), '\0');
     std::rewind(out);
-    std::string text;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, out))
-        text.append(buf, n);
+    text.resize(std::fread(text.data(), 1, text.size(), out));
     std::fclose(out);
     return text;
 }

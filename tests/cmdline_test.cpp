@@ -111,36 +111,20 @@ TEST_F(CmdlineTest, ReaderSplitsLinesAsTheCommandFileGrammarSays) {
     }
 }
 
-TEST_F(CmdlineTest, ReaderKeepsATokenOf2047CharactersWhole) {
-    std::string token(2047, 'x');
-    EXPECT_EQ(read_tokens(token + "\n"), Strings{token});
-}
-
-TEST_F(CmdlineTest, ReaderCutsALongerTokenAndDropsTheRestOfItsLine) {
+TEST_F(CmdlineTest, ReaderKeeps2047CharactersOfATokenAndAnyNumberOfTokens) {
     std::string kept(2047, 'x');
+    EXPECT_EQ(read_tokens(kept + "\n"), Strings{kept});
+    // A longer token is cut and the rest of its line dropped.
     EXPECT_EQ(read_tokens(kept + "yz more\nnext\n"), (Strings{kept, "next"}));
     EXPECT_EQ(read_tokens("a " + kept + "\\\\\nnext\n"), (Strings{"a", kept, "next"}));
-}
-
-TEST_F(CmdlineTest, ReaderKeepsMoreThan1023TokensInOrder) {
+    // Thousands of tokens on lines longer than the reader reads at once.
     Strings tokens;
     std::string text;
     for (int i = 0; i < 5000; ++i) {
-        tokens.push_back(std::to_string(i));
-        text += tokens.back() + (i % 7 == 6 ? "\n" : " ");
+        tokens.push_back("tok" + std::to_string(i));
+        text += tokens.back() + (i % 1000 == 999 ? "\n" : " ");
     }
     EXPECT_EQ(read_tokens(text), tokens);
-}
-
-TEST_F(CmdlineTest, ReaderReadsLinesLongerThanOneChunk) {
-    std::string text;
-    Strings tokens;
-    for (int i = 0; i < 600; ++i) {
-        tokens.push_back("tok" + std::to_string(i));
-        text += tokens.back() + " ";
-    }
-    tokens.emplace_back(); // the blank before the line feed ends a token too
-    EXPECT_EQ(read_tokens(text + "\n"), tokens);
 }
 
 struct BuildCase {
@@ -175,41 +159,15 @@ TEST_F(CmdlineTest, ProgramNameIsTheLastComponentOfTheFirstProgramPath) {
     EXPECT_STREQ(cmdline_progname(), "vq4.exe");
 }
 
-TEST_F(CmdlineTest, CommandFilesExpandInPlaceToAnyDepth) {
-    std::string deepest = file("deepest.cmd", "deep\n");
-    std::string inner = file("inner.cmd", "in1 @" + deepest + " in2\n");
-    std::string outer = file("outer.cmd", "\"o 1\" @" + inner + "\no2\n");
-    EXPECT_EQ(build({"first", "@" + outer, "last"}),
-              (Strings{"first", "o 1", "in1", "deep", "in2", "o2", "last"}));
-}
-
-TEST_F(CmdlineTest, EscapesAreResolvedByTheReaderAndAgainByTheBuilder) {
-    std::string args = file("args.cmd", "a\\\\\\\\b c\\\\\\ d\n");
-    EXPECT_EQ(build({"@" + args}), (Strings{"a\\b", "c d"}));
-}
-
-TEST_F(CmdlineTest, EmptyCommandFileContributesNothing) {
-    std::string empty = file("empty.cmd", "");
-    EXPECT_EQ(build({"x", "@" + empty, "y"}), (Strings{"x", "y"}));
-}
-
-TEST_F(CmdlineTest, SelfReferencingCommandFileIsExpandedOnce) {
-    std::string self = (dir_ / "self.cmd").string();
-    file("self.cmd", "a @" + self + " b\n");
-    EXPECT_EQ(build({"@" + self}), (Strings{"a", "@" + self, "b"}));
-}
-
-TEST_F(CmdlineTest, CommandFileReachedAgainUnderAnotherNameIsNotReadAgain) {
-    std::string a = (dir_ / "a.cmd").string();
-    std::string b = (dir_ / "b.cmd").string();
+// Nesting, escapes and empty files are covered end to end; here, the
+// repeats the front end cannot show.
+TEST_F(CmdlineTest, CommandFileIsNotReadAgainWhileItIsBeingExpanded) {
+    std::string a = (dir_ / "a.cmd").string(), b = (dir_ / "b.cmd").string();
     std::string a_again = (dir_ / "." / "a.cmd").string();
     file("a.cmd", "from-a @" + b + "\n");
     file("b.cmd", "from-b @" + a_again + "\n");
     EXPECT_EQ(build({"@" + a, "@" + b}),
               (Strings{"from-a", "from-b", "@" + a_again, "from-b", "from-a", "@" + b}));
-}
-
-TEST_F(CmdlineTest, CommandFileNamedWithBackslashesIsRecognisedWhenItRepeats) {
     std::string with_backslash = dir_.string() + "\\again.cmd";
     file("again.cmd", "x @" + with_backslash + "\n");
     EXPECT_EQ(build({"@" + (dir_ / "again.cmd").string()}), (Strings{"x", "@" + with_backslash}));

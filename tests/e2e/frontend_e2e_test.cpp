@@ -27,10 +27,6 @@ std::string read_file(const fs::path &path) {
     return text.str();
 }
 
-void write_file(const fs::path &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Quotes text for the POSIX shell that runs the front end.
 std::string quote(const std::string &text) {
     std::string quoted = "'";
@@ -87,18 +83,16 @@ class FrontEnd : public ::testing::Test {
         }
     }
 
-    // The shell command that runs the installed vq4 with args, TEMP, the
-    // record file and the extra environment assignments (NAME=value).
-    std::string vq4_command(const Lines &args, const Lines &env = {}) const {
-        std::string command = "TEMP=" + quote((root_ / temp_).string()) +
-                              " VQ4_E2E_RECORD=" + quote((root_ / "record").string());
-        for (const std::string &assignment : env) {
-            size_t equals = assignment.find('=') + 1;
-            command += " " + assignment.substr(0, equals) + quote(assignment.substr(equals));
-        }
-        command += " " + quote((root_ / "vq4/v9.9/bin/vq4").string());
-        for (const std::string &arg : args) {
-            command += " " + quote(arg);
+    // The shell command that runs the installed vq4 with args, without TMP
+    // and with TEMP, the record file and the extra env assignments set.
+    std::string vq4_command(const Lines &args, Lines words = {}) const {
+        words.insert(words.begin(), {"TEMP=" + (root_ / temp_).string(),
+                                     "VQ4_E2E_RECORD=" + (root_ / "record").string()});
+        words.push_back((root_ / "vq4/v9.9/bin/vq4").string());
+        words.insert(words.end(), args.begin(), args.end());
+        std::string command = "env -u TMP";
+        for (const std::string &word : words) {
+            command += " " + quote(word);
         }
         return command;
     }
@@ -107,23 +101,21 @@ class FrontEnd : public ::testing::Test {
         return run_shell(vq4_command(args, env) + " </dev/null");
     }
 
-    // Runs a shell command in the work directory (TMP unset) and collects
-    // what it wrote, its exit status and the driver runs recorded.
+    // Runs a shell command in the work directory and collects what it
+    // wrote, its exit status and the driver runs recorded.
     RunResult run_shell(const std::string &command) {
         fs::remove(root_ / "record");
         std::string r = quote(root_.string());
-        int ignored =
-            std::system(("cd " + quote((root_ / work_).string()) + " && unset TMP; " + command +
-                         " >" + r + "/out 2>" + r + "/err; echo $? >" + r + "/status")
-                            .c_str());
+        std::string script = "cd " + r + "/work && " + command + " >" + r + "/out 2>" + r +
+                             "/err; echo $? >" + r + "/status";
+        int ignored = std::system(script.c_str());
         (void)ignored;
         RunResult result{read_file(root_ / "out"),
                          read_file(root_ / "err"),
                          std::stoi(read_file(root_ / "status")),
                          {}};
         std::istringstream record(read_file(root_ / "record"));
-        std::string line;
-        while (std::getline(record, line)) {
+        for (std::string line; std::getline(record, line);) {
             std::string kind = line.substr(0, line.find(' ')), rest = line.substr(kind.size() + 1);
             if (kind == "run") {
                 result.runs.push_back(DriverRun{rest, {}, {}, {}});
@@ -138,7 +130,9 @@ class FrontEnd : public ::testing::Test {
         return result;
     }
 
-    void write(const std::string &name, const std::string &text) { write_file(work(name), text); }
+    void write(const std::string &name, const std::string &text) {
+        std::ofstream(work(name), std::ios::binary) << text;
+    }
     fs::path work(const std::string &name) const { return root_ / work_ / name; }
 
     fs::path root_;
@@ -156,14 +150,8 @@ TEST_F(FrontEnd, EchoNamesTheDriverAndItsCommandFileAndShowsTheArguments) {
     fs::path command_file = slashes(echo[2]);
     EXPECT_EQ(command_file.filename(), "vq4_tmp_0.cmd");
     EXPECT_EQ(command_file.parent_path().parent_path(), root_ / temp_);
-    DriverRun driver = result.only();
-    EXPECT_EQ(driver.name, "lumc");
-    EXPECT_EQ(driver.args, Lines{"@" + std::string(echo[2])});
-    EXPECT_EQ(driver.lines, Lines{});
-    result = run({"--chip=16f84", "a.c", "-O2"});
-    EXPECT_TRUE(
-        std::regex_match(result.out, std::regex("\\S+lumc @\\S+ \\[ --chip=16f84 a\\.c -O2 \\]\n")))
-        << result.out;
+    EXPECT_EQ(result.only().args, Lines{"@" + std::string(echo[2])});
+    EXPECT_EQ(result.only().lines, Lines{});
 }
 
 TEST_F(FrontEnd, EchoCounterStartsAtOneAndFollowsVerbosityOptionsInOrder) {
@@ -181,21 +169,21 @@ TEST_F(FrontEnd, EchoCounterStartsAtOneAndFollowsVerbosityOptionsInOrder) {
 
 struct DriverCase {
     Lines args;
-    const char *driver;
     Lines lines;         // the command-file lines the driver reads
     std::string err{""}; // how standard error starts
+    const char *driver = "lumc";
 };
 
 TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     std::string k2047(2047, 'k'), many_text;
-    Lines many;
-    for (int i = 0; i < 3000; ++i) {
+    Lines many, thousands;
+    for (int i = 0; i < 5000; ++i) {
+        thousands.push_back("arg" + std::to_string(i));
         many.push_back("t" + std::to_string(i));
         many_text += many.back() + (i % 10 == 9 ? "\n" : " ");
     }
     write("many.cmd", many_text);
-    write("opts.cmd", "a.c\n--CHIP=18F4520\n");
-    write("outer.cmd", "--chip=18f452 \"two words\"\n@inner.cmd last\n");
+    write("outer.cmd", "--CHIP=18F4520 \"two words\"\n@inner.cmd last\n");
     write("inner.cmd", "x.c 'it''s'\n@deepest.cmd\n");
     write("deepest.cmd", "deep.c\n");
     write("four.cmd", "a\\\\\\\\b\n");
@@ -208,54 +196,48 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     // Names itself, so its '@' stays unexpanded and the driver choice falls
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
-    const std::string again = " is already being expanded; it is not read again\n";
+    auto repeat = [](const char *name) {
+        return "(2099) command file \"" + std::string(name) +
+               "\" is already being expanded; it is not read again\n";
+    };
+    const Lines chips = {"--chip=16f84", "--chip=18f452", "--chip=12c508"};
+    const std::string xml = "--summary=+xml";
     const DriverCase cases[] = {
-        {{"--chip=16f84"}, "lumc", {"--chip=16f84"}},
-        {{"--CHIP=18F452"}, "lumc18", {"--CHIP=18F452"}},
-        {{"--Chip=12c508"}, "lumc", {"--Chip=12c508"}},
-        {{"--chip=16f84", "--chip=18f452", "--chip=12c508"},
-         "lumc18",
-         {"--chip=16f84", "--chip=18f452", "--chip=12c508"}},
-        {{"--bins=debug"}, "lumcd", {}},
-        {{"--bins=debug", "a.c", "--chip=18f452"}, "lumc18d", {"a.c", "--chip=18f452"}},
-        {{"--BINS=DEBUG", "--bins=release", "--chip=18f452"}, "lumc18", {"--chip=18f452"}},
-        {{"--bins=release", "--bins=debug"}, "lumcd", {}},
-        {{"--memorysummary", "out"}, "lumc", {"--summary=+xml", "--summarydir=out"}},
-        {{"--MemorySummary", "o", "a.c"}, "lumc", {"--summary=+xml", "--summarydir=o", "a.c"}},
-        {{"--memorysummary", "-v", "out"}, "lumc", {"--summary=+xml", "-v", "out"}},
-        {{"--memorysummary", "--chip=16f84", "o"}, "lumc", {"--summary=+xml", "--chip=16f84", "o"}},
-        {{"--memorysummary"}, "lumc", {"--summary=+xml"}},
-        {{"--memorysummary", "@no.cmd"}, "lumc", {"--summary=+xml", "--summarydir=@no.cmd"}},
-        {{"--ext=ejm", "--ejm", "a.c"}, "lumc", {"a.c", "--ccmode=ejm"}},
-        {{"--EXT=Iar"}, "lumc", {"--ccmode=iar"}},
-        {{"--ext=vq4"}, "lumc", {}},
-        {{"--ejm", "--EJM"}, "lumc", {"--ccmode=ejm"}},
-        {{"--std=c99", "--vq4cc"}, "lumc", {"--std=c99", "--vq4cc"}},
-        {{"a\\ b", "x\\\\y", "\\q", ""}, "lumc", {"\"a b\"", "x\\y", "\\q"}},
-        {{"@opts.cmd"}, "lumc18", {"a.c", "--CHIP=18F4520"}},
+        {{"--chip=16f84"}, {"--chip=16f84"}},
+        {{"--CHIP=18F452"}, {"--CHIP=18F452"}, "", "lumc18"},
+        {chips, chips, "", "lumc18"},
+        {{"--bins=debug"}, {}, "", "lumcd"},
+        {{"--bins=debug", "a.c", "--chip=18f452"}, {"a.c", "--chip=18f452"}, "", "lumc18d"},
+        {{"--BINS=DEBUG", "--bins=release", "--chip=18f452"}, {"--chip=18f452"}, "", "lumc18"},
+        {{"--MemorySummary", "o", "a.c"}, {xml, "--summarydir=o", "a.c"}},
+        {{"--memorysummary", "-v", "out"}, {xml, "-v", "out"}},
+        {{"--memorysummary"}, {xml}},
+        {{"--memorysummary", "@no.cmd"}, {xml, "--summarydir=@no.cmd"}},
+        {{"--ext=ejm", "--ejm", "a.c"}, {"a.c", "--ccmode=ejm"}},
+        {{"--EXT=Iar"}, {"--ccmode=iar"}},
+        {{"--ext=vq4"}, {}},
+        {{"--ejm", "--EJM"}, {"--ccmode=ejm"}},
+        {{"--std=c99", "--vq4cc"}, {"--std=c99", "--vq4cc"}},
+        {{"a\\ b", "x\\\\y", "\\q", ""}, {"\"a b\"", "x\\y", "\\q"}},
+        {thousands, thousands},
         {{"first", "@outer.cmd", "after"},
-         "lumc18",
-         {"first", "--chip=18f452", "\"two words\"", "x.c", "its", "deep.c", "last", "after"}},
-        {{"@four.cmd"}, "lumc", {"a\\b"}},
-        {{"@empty.cmd", "a.c"}, "lumc", {"a.c"}},
-        {{"@missing.cmd", "a.c"}, "lumc", {"@missing.cmd", "a.c"}},
-        {{"@k2047.cmd"}, "lumc", {k2047}},
-        {{"@k2048.cmd"}, "lumc", {k2047, "next"}, "(917) argument too long\n"},
-        {{"@many.cmd"}, "lumc", many},
+         {"first", "--CHIP=18F4520", "\"two words\"", "x.c", "its", "deep.c", "last", "after"},
+         "",
+         "lumc18"},
+        {{"@four.cmd"}, {"a\\b"}},
+        {{"@empty.cmd", "a.c"}, {"a.c"}},
+        {{"@missing.cmd", "a.c"}, {"@missing.cmd", "a.c"}},
+        {{"@k2047.cmd"}, {k2047}},
+        {{"@k2048.cmd"}, {k2047, "next"}, "(917) argument too long\n"},
+        {{"@many.cmd"}, many},
         // The front end reports a repeat first; the driver, reading the same
         // '@' argument from its own command file, reports it again.
-        {{"@self.cmd"},
-         "lumc",
-         {"a.c", "@self.cmd", "b.c"},
-         "(2099) command file \"self.cmd\"" + again},
-        {{"@a.cmd"},
-         "lumc",
-         {"from-a", "from-b", "@./a.cmd"},
-         "(2099) command file \"./a.cmd\"" + again},
-        {{"@scan.cmd"}, "lumc18", {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2099)"},
+        {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, repeat("self.cmd")},
+        {{"@a.cmd"}, {"from-a", "from-b", "@./a.cmd"}, repeat("./a.cmd")},
+        {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2099)", "lumc18"},
     };
     for (const DriverCase &c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
+        SCOPED_TRACE(::testing::PrintToString(c.args).substr(0, 80));
         RunResult result = run(c.args);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.err.substr(0, c.err.size()), c.err);
@@ -267,32 +249,13 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
 
 TEST_F(FrontEnd, CommandFileQuotesWhiteSpaceAndEscapesDoubleQuotes) {
     DriverRun driver =
-        run({"two words", "say\"hi\"", "say \"hi there\"", "C:\\d\\f.c", "tab\there"}).only();
+        run({"two words", "say\"hi\"", "say \"hi there\"", "C:\\f.c", "tab\there"}).only();
     EXPECT_EQ(driver.lines, (Lines{"\"two words\"", "say\\\"hi\\\"", "\"say \\\"hi there\\\"\"",
-                                   "C:\\d\\f.c", "\"tab\there\""}));
+                                   "C:\\f.c", "\"tab\there\""}));
     // The suite's reader gives the driver the arguments back unchanged,
     // except that a tab ends a token even between quotes.
     EXPECT_EQ(driver.parsed,
-              (Lines{"two words", "say\"hi\"", "say \"hi there\"", "C:\\d\\f.c", "tab", "here"}));
-}
-
-TEST_F(FrontEnd, ThousandsOfArgumentsAndBinaryCommandFilesReachTheDriver) {
-    Lines args;
-    for (int i = 0; i < 5000; ++i) {
-        args.push_back("arg" + std::to_string(i));
-    }
-    RunResult result = run(args);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.only().lines, args);
-    std::string bytes;
-    std::mt19937 random(7);
-    for (int i = 0; i < 20000; ++i) {
-        bytes += char(random() & 0xff);
-    }
-    write("binary.cmd", bytes);
-    result = run({"@binary.cmd"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.runs.size(), 1u);
+              (Lines{"two words", "say\"hi\"", "say \"hi there\"", "C:\\f.c", "tab", "here"}));
 }
 
 TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
@@ -308,46 +271,39 @@ TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
 }
 
 struct FatalCase {
-    Lines args, env;
+    Lines args;
     std::string out, err;
+    Lines env{};
 };
 
 TEST_F(FrontEnd, FatalErrorsStopTheFrontEndBeforeAnyDriverRuns) {
     write("not-a-directory", "");
+    fs::remove(root_ / bin_ / "lumc18");
     const FatalCase cases[] = {
-        {{"--ext=foo", "a.c"}, {}, "(1443) unknown --EXT sub-option \"foo\"\n", ""},
-        {{"--ext="}, {}, "(1443) unknown --EXT sub-option \"\"\n", ""},
-        {{"--ext=iar", "--ejm"},
-         {},
-         "(1444) respecified C extension from \"IAR\" to \"EJM\" \n",
-         ""},
-        {{"-Enodir/err.txt", "a.c"},
-         {},
+        {{"--ext=foo", "a.c"}, "(1443) unknown --EXT sub-option \"foo\"\n", ""},
+        {{"--ext="}, "(1443) unknown --EXT sub-option \"\"\n", ""},
+        {{"--ext=iar", "--ejm"}, "(1444) respecified C extension from \"IAR\" to \"EJM\" \n", ""},
+        {{"-Enodir/e", "a.c"},
          "",
-         "(141) can't open error file \"nodir/err.txt\": No such file or directory\n"},
+         "(141) can't open error file \"nodir/e\": No such file or directory\n"},
         // Descriptor 2 is the original standard error again when the
         // command file is named.
         {{"a.c"},
-         {"TEMP=" + work("not-a-directory").string() + "/sub"},
          "",
-         "(2082) can't create temporary file\n"},
+         "(2082) can't create temporary file\n",
+         {"TEMP=" + work("not-a-directory").string() + "/sub"}},
+        {{"-q", "--chip=18f452"},
+         "(900) exec failed: " + (root_ / bin_ / "lumc18").string() + "\n",
+         ""},
     };
     for (const FatalCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         RunResult result = run(c.args, c.env);
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(slashes(result.out), c.out);
         EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(result.runs.size(), 0u);
     }
-    fs::remove(root_ / bin_ / "lumc18");
-    RunResult result = run({"--chip=18f452"});
-    EXPECT_EQ(result.status, 1);
-    std::smatch message;
-    ASSERT_TRUE(
-        std::regex_search(result.out, message, std::regex("\\(900\\) exec failed: (\\S+)\n$")))
-        << result.out;
-    EXPECT_EQ(slashes(message[1]), (root_ / bin_ / "lumc18").string());
 }
 
 struct ErrorFileCase {
@@ -383,29 +339,24 @@ TEST_F(FrontEnd, ErrorFileOptionFormsSetTheFileAndWhatTheDriverGets) {
     }
 }
 
-TEST_F(FrontEnd, ErrorFileHoldsDriverAndFrontEndLinesInTheOrderWritten) {
-    write("err.txt", "from an earlier run\n");
-    const Lines env = {"VQ4_E2E_DRIVER_EXITS=2,4", "VQ4_E2E_DRIVER_ERRLINE=driver line"};
-    EXPECT_EQ(run({"-Eerr.txt", "a.c"}, env).status, 1);
-    EXPECT_EQ(read_file(work("err.txt")), "driver line\n(908) exit status = 2\n");
-    // Two-pass mode: both runs write to it.
-    EXPECT_EQ(run({"-Eerr.txt", "--wubtoxna"}, env).status, 1);
-    EXPECT_EQ(read_file(work("err.txt")),
-              "driver line\n(908) exit status = 2\ndriver line\n(908) exit status = 4\n");
-}
-
-TEST_F(FrontEnd, DriverKeepsStandardErrorWhetherOrNotThereIsAnErrorFile) {
-    const Lines env = {"VQ4_E2E_DRIVER_EXITS=2", "VQ4_E2E_DRIVER_STDERR=driver complains"};
+TEST_F(FrontEnd, ErrorFileTakesFrontEndAndDriverLinesInOrderButNotTheDriversStderr) {
+    Lines env = {"VQ4_E2E_DRIVER_EXITS=2,4", "VQ4_E2E_DRIVER_STDERR=driver complains"};
     RunResult result = run({"a.c"}, env);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "driver complains\n");
     EXPECT_TRUE(std::regex_match(
         result.out, std::regex("\\S+ @\\S+ \\[ a\\.c \\]\n\\(908\\) exit status = 2\n")))
         << result.out;
-    result = run({"-Eerr.txt"}, {"VQ4_E2E_DRIVER_STDERR=driver complains"});
-    EXPECT_EQ(result.status, 0);
+    write("err.txt", "from an earlier run\n");
+    env.push_back("VQ4_E2E_DRIVER_ERRLINE=driver line");
+    result = run({"-Eerr.txt", "a.c"}, env);
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "driver complains\n");
-    EXPECT_EQ(read_file(work("err.txt")), "");
+    EXPECT_EQ(read_file(work("err.txt")), "driver line\n(908) exit status = 2\n");
+    // Two-pass mode: both runs write to it.
+    EXPECT_EQ(run({"-Eerr.txt", "--wubtoxna"}, env).status, 1);
+    EXPECT_EQ(read_file(work("err.txt")),
+              "driver line\n(908) exit status = 2\ndriver line\n(908) exit status = 4\n");
 }
 
 TEST_F(FrontEnd, LaunchStepsAreTracedIntoTheDebugOutFile) {

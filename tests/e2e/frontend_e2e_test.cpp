@@ -64,7 +64,6 @@ struct RunResult {
 class FrontEnd : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("vq4-e2e-" + std::to_string(std::random_device()()));
         for (const fs::path &dir : {bin_, temp_, work_, fs::path("vq4/v9.9/bin")}) {
             fs::create_directories(root_ / dir);
         }
@@ -135,7 +134,8 @@ class FrontEnd : public ::testing::Test {
     }
     fs::path work(const std::string &name) const { return root_ / work_ / name; }
 
-    fs::path root_;
+    const fs::path root_ =
+        fs::temp_directory_path() / ("vq4-e2e-" + std::to_string(std::random_device()()));
     const fs::path bin_ = "vq4/v9.9/lum/bin", temp_ = "temp", work_ = "work";
 };
 
@@ -180,7 +180,7 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     for (int i = 0; i < 5000; ++i) {
         thousands.push_back("arg" + std::to_string(i));
         many.push_back("t" + std::to_string(i));
-        many_text += many.back() + (i % 10 == 9 ? "\n" : " ");
+        many_text += many.back() + (i % 1000 == 999 ? "\n" : " "); // long lines
     }
     write("many.cmd", many_text);
     write("outer.cmd", "--CHIP=18F4520 \"two words\"\n@inner.cmd last\n");
@@ -193,6 +193,7 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     write("self.cmd", "a.c @self.cmd b.c\n");
     write("a.cmd", "from-a @b.cmd\n");
     write("b.cmd", "from-b @./a.cmd\n");
+    write("bs.cmd", "x @.\\bs.cmd\n");
     // Names itself, so its '@' stays unexpanded and the driver choice falls
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
@@ -233,7 +234,11 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         // The front end reports a repeat first; the driver, reading the same
         // '@' argument from its own command file, reports it again.
         {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, repeat("self.cmd")},
-        {{"@a.cmd"}, {"from-a", "from-b", "@./a.cmd"}, repeat("./a.cmd")},
+        // A file is read again once its expansion has ended.
+        {{"@a.cmd", "@b.cmd"},
+         {"from-a", "from-b", "@./a.cmd", "from-b", "from-a", "@b.cmd"},
+         repeat("./a.cmd")},
+        {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, repeat(".\\bs.cmd")},
         {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2099)", "lumc18"},
     };
     for (const DriverCase &c : cases) {

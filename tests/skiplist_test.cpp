@@ -24,41 +24,62 @@ uintptr_t un(const void *p) {
     return reinterpret_cast<uintptr_t>(p);
 }
 
-std::vector<uintptr_t> numbers(vec *v) {
-    std::vector<uintptr_t> out;
-    for (uint32_t i = 0; i < vec_size(v); ++i)
-        out.push_back(un(vec_get(v, i)));
-    vec_destroy(v);
-    return out;
-}
-
-// A list of integer keys 30, 10, 20 with values key + 1000.
-class IntSkiplist : public ::testing::Test {
+// Every list is tracked and writes into a fresh debug-out file.
+class SkiplistTest : public vqdebug_test::DebugDirTest {
   protected:
     void SetUp() override {
-        list_ = skiplist_create(nullptr, nullptr, nullptr, __FILE__, __LINE__);
-        for (uintptr_t k : {30, 10, 20})
-            ASSERT_EQ(skiplist_insert(list_, iv(k), iv(k + 1000), __FILE__, __LINE__), 1);
+        DebugDirTest::SetUp();
+        gFile = std::fopen("out.txt", "w");
+        gDebugFlags = 1;
+        skiplist_track(1);
     }
-    void TearDown() override { skiplist_destroy(list_); }
-    skiplist *list_ = nullptr;
+    void TearDown() override {
+        skiplist_track(0);
+        DebugDirTest::TearDown();
+    }
+    static std::vector<uintptr_t> numbers(vec *v) {
+        std::vector<uintptr_t> out;
+        for (uint32_t i = 0; i < vec_size(v); ++i)
+            out.push_back(un(vec_get(v, i)));
+        vec_destroy(v);
+        return out;
+    }
+    // A list of integer keys 30, 10, 20 with values key + 1000.
+    static skiplist *thirty_ten_twenty() {
+        skiplist *list = skiplist_create(nullptr, nullptr, nullptr, __FILE__, __LINE__);
+        for (uintptr_t k : {30, 10, 20})
+            skiplist_insert(list, iv(k), iv(k + 1000), __FILE__, __LINE__);
+        return list;
+    }
+    // The newest report row of the list made at line, or "".
+    static std::string report_row(int line) {
+        skiplist_report();
+        std::string text = read_file("out.txt");
+        size_t at = text.rfind(std::string(__FILE__) + ":" + std::to_string(line) + "    ");
+        if (at == std::string::npos)
+            return "";
+        size_t start = text.rfind('\n', at) + 1;
+        return text.substr(start, text.find('\n', at) - start);
+    }
 };
 
-TEST_F(IntSkiplist, EntriesComeOutInKeyOrderAndNeighboursAreFound) {
-    EXPECT_EQ(numbers(skiplist_keys(list_)), (std::vector<uintptr_t>{10, 20, 30}));
-    EXPECT_EQ(numbers(skiplist_values(list_)), (std::vector<uintptr_t>{1010, 1020, 1030}));
-    EXPECT_EQ(un(skiplist_first(list_)), 1010u);
+TEST_F(SkiplistTest, EntriesComeOutInKeyOrderAndNeighboursAreFound) {
+    skiplist *list = thirty_ten_twenty();
+    EXPECT_EQ(numbers(skiplist_keys(list)), (std::vector<uintptr_t>{10, 20, 30}));
+    EXPECT_EQ(numbers(skiplist_values(list)), (std::vector<uintptr_t>{1010, 1020, 1030}));
+    EXPECT_EQ(un(skiplist_first(list)), 1010u);
     // key, floor value, next value; 0 stands for "no entry" (null).
     const uintptr_t neighbours[][3] = {{5, 0, 1010},     {10, 1010, 1020}, {20, 1020, 1030},
                                        {25, 1020, 1030}, {30, 1030, 0},    {99, 1030, 0}};
     for (const auto &row : neighbours) {
-        EXPECT_EQ(un(skiplist_lookup_floor(list_, iv(row[0]))), row[1]) << row[0];
-        EXPECT_EQ(un(skiplist_lookup_next(list_, iv(row[0]))), row[2]) << row[0];
+        EXPECT_EQ(un(skiplist_lookup_floor(list, iv(row[0]))), row[1]) << row[0];
+        EXPECT_EQ(un(skiplist_lookup_next(list, iv(row[0]))), row[2]) << row[0];
     }
-    EXPECT_EQ(skiplist_insert(list_, iv(20), iv(1), __FILE__, __LINE__), 0);
-    EXPECT_EQ(un(skiplist_lookup(list_, iv(20))), 1020u) << "a present key keeps its value";
-    EXPECT_EQ(skiplist_count(list_), 3u);
+    EXPECT_EQ(skiplist_insert(list, iv(20), iv(1), __FILE__, __LINE__), 0);
+    EXPECT_EQ(un(skiplist_lookup(list, iv(20))), 1020u) << "a present key keeps its value";
+    EXPECT_EQ(skiplist_count(list), 3u);
     EXPECT_EQ(skiplist_haskey(nullptr, iv(1)), 0);
+    skiplist_destroy(list);
 }
 
 int collect(void *context, const void *key, void *value) {
@@ -66,24 +87,25 @@ int collect(void *context, const void *key, void *value) {
     return 1;
 }
 
-TEST_F(IntSkiplist, CopyIsIndependentAndRemoveAndClearLeaveAUsableList) {
-    skiplist *copy = skiplist_copy(list_);
-    EXPECT_EQ(un(skiplist_remove(list_, iv(20))), 1020u);
-    EXPECT_EQ(skiplist_remove(list_, iv(20)), nullptr);
-    EXPECT_EQ(skiplist_haskey(list_, iv(20)), 0);
+TEST_F(SkiplistTest, CopyIsIndependentAndRemoveAndClearLeaveAUsableList) {
+    skiplist *list = thirty_ten_twenty();
+    skiplist *copy = skiplist_copy(list);
+    EXPECT_EQ(un(skiplist_remove(list, iv(20))), 1020u);
+    EXPECT_EQ(skiplist_remove(list, iv(20)), nullptr);
+    EXPECT_EQ(skiplist_haskey(list, iv(20)), 0);
     std::vector<uintptr_t> seen;
-    EXPECT_EQ(skiplist_foreach(list_, &seen, collect), 0);
+    EXPECT_EQ(skiplist_foreach(list, &seen, collect), 0);
     EXPECT_EQ(seen, (std::vector<uintptr_t>{101010, 301030}));
     EXPECT_EQ(numbers(skiplist_keys(copy)), (std::vector<uintptr_t>{10, 20, 30}));
     skiplist_destroy(copy);
-    skiplist_clear(list_);
-    EXPECT_EQ(skiplist_count(list_), 0u);
-    EXPECT_EQ(skiplist_first(list_), nullptr);
-    EXPECT_EQ(skiplist_insert(list_, iv(4), iv(5), __FILE__, __LINE__), 1);
-    EXPECT_EQ(un(skiplist_lookup(list_, iv(4))), 5u);
+    skiplist_clear(list);
+    EXPECT_EQ(skiplist_count(list), 0u);
+    EXPECT_EQ(skiplist_first(list), nullptr);
+    EXPECT_EQ(skiplist_insert(list, iv(4), iv(5), __FILE__, __LINE__), 1);
+    EXPECT_EQ(un(skiplist_lookup(list, iv(4))), 5u);
 }
 
-TEST(Skiplist, ManyKeysStayOrderedThroughInsertsAndRemoves) {
+TEST_F(SkiplistTest, ManyKeysStayOrderedThroughInsertsAndRemoves) {
     skiplist *list = skiplist_create(nullptr, nullptr, nullptr, __FILE__, __LINE__);
     std::vector<uintptr_t> expected;
     for (uintptr_t i = 0; i < 2000; ++i) {
@@ -100,36 +122,11 @@ TEST(Skiplist, ManyKeysStayOrderedThroughInsertsAndRemoves) {
     skiplist_destroy(list);
 }
 
-TEST(Skiplist, StringHashDoublesOverEveryCharacterAndTheTerminator) {
+TEST_F(SkiplistTest, StringHashDoublesOverEveryCharacterAndTheTerminator) {
     EXPECT_EQ(skiplist_hash_string(""), 0u);
     EXPECT_EQ(skiplist_hash_string("ab"), ((97u * 2) + 98) * 2);
     EXPECT_EQ(skiplist_hash_string("\xff"), static_cast<uint32_t>(-2));
 }
-
-// Tracked lists write into a fresh debug-out file.
-class TrackedSkiplist : public vqdebug_test::DebugDirTest {
-  protected:
-    void SetUp() override {
-        DebugDirTest::SetUp();
-        gFile = std::fopen("out.txt", "w");
-        gDebugFlags = 1;
-        skiplist_track(1);
-    }
-    void TearDown() override {
-        skiplist_track(0);
-        DebugDirTest::TearDown();
-    }
-    // The newest report row of the list made at line, or "".
-    static std::string report_row(int line) {
-        skiplist_report();
-        std::string text = read_file("out.txt");
-        size_t at = text.rfind(std::string(__FILE__) + ":" + std::to_string(line) + "    ");
-        if (at == std::string::npos)
-            return "";
-        size_t start = text.rfind('\n', at) + 1;
-        return text.substr(start, text.find('\n', at) - start);
-    }
-};
 
 uint32_t seven(const void *) {
     return 7;
@@ -139,7 +136,7 @@ int32_t string_order(const void *a, const void *b) {
     return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
 }
 
-TEST_F(TrackedSkiplist, ConstantHashOrdersByComparisonAndReportsClashesFirst) {
+TEST_F(SkiplistTest, ConstantHashOrdersByComparisonAndReportsClashesFirst) {
     int quiet_line = __LINE__ + 1;
     skiplist *quiet = skiplist_create(nullptr, nullptr, nullptr, __FILE__, quiet_line);
     skiplist_insert(quiet, iv(1), iv(1), "c.c", 1);
@@ -167,7 +164,7 @@ TEST_F(TrackedSkiplist, ConstantHashOrdersByComparisonAndReportsClashesFirst) {
     skiplist_destroy(quiet);
 }
 
-TEST_F(TrackedSkiplist, KeyZeroFirstClashesWithTheHead) {
+TEST_F(SkiplistTest, KeyZeroFirstClashesWithTheHead) {
     int line = __LINE__ + 1;
     skiplist *list = skiplist_create(nullptr, nullptr, nullptr, __FILE__, line);
     skiplist_insert(list, iv(0), iv(9), "c.c", 1);

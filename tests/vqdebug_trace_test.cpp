@@ -44,15 +44,12 @@ TEST_F(TraceOutput, OnlyTheFirstLineOfTracefIsAFormatAndEmptyLinesVanish) {
                      "sc.c:2              > b\n");
 }
 
-TEST_F(TraceOutput, TraceOfOnlyLineFeedsWarnsAndWritesNothing) {
+TEST_F(TraceOutput, TextOfOnlyLineFeedsWarnsAndNothingIsWrittenWithoutAFile) {
     EXPECT_EQ(stderr_of([] { trace("sc.c", 9, "\n\n"); }),
               DBW "trace (at sc.c:9) contains no lines\n");
     EXPECT_EQ(stderr_of([] { tracef("sc.c", 8, ""); }),
               DBW "tracef (at sc.c:8) contains no lines\n");
     EXPECT_EQ(out(), "");
-}
-
-TEST_F(TraceOutput, NothingIsWrittenWithoutDebugOutFile) {
     std::fclose(gFile);
     gFile = nullptr;
     EXPECT_EQ(stderr_of([] {

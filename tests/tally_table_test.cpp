@@ -15,69 +15,37 @@ int by_text(const void *a, const void *b) {
     return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
 }
 
-// The keys of the top list, highest count first, as "key=count" joined by ' '.
-std::string top_list(tally_table *t) {
-    std::string text;
-    vec *list = tally_top_list(t);
-    for (uint32_t i = 0; i < vec_size(list); ++i) {
-        auto *e = static_cast<const tally_entry *>(vec_get(list, i));
-        if (!text.empty())
-            text += ' ';
-        text += static_cast<const char *>(tally_entry_key(e));
-        text += '=';
-        text += std::to_string(tally_entry_count(e));
-    }
-    return text;
-}
-
 class Tally : public ::testing::Test {
   protected:
     void make(uint32_t top) { t_ = tally_create(13, top, hash_string, by_text); }
     void TearDown() override { tally_destroy(t_); }
     uint32_t add(const char *key) { return tally_add(t_, sc_intern(key)); }
     const char *top() { return static_cast<const char *>(tally_top(t_)); }
+    // The top list, highest count first, as "key=count" joined by ' '.
+    std::string top_list() {
+        std::string text;
+        vec *list = tally_top_list(t_);
+        for (uint32_t i = 0; i < vec_size(list); ++i) {
+            auto *e = static_cast<const tally_entry *>(vec_get(list, i));
+            text += (i == 0 ? "" : " ") +
+                    std::string(static_cast<const char *>(tally_entry_key(e))) + "=" +
+                    std::to_string(tally_entry_count(e));
+        }
+        return text;
+    }
     tally_table *t_ = nullptr;
 };
 
-TEST_F(Tally, TopOfOneFollowsTheHighestCount) {
+TEST_F(Tally, TopOfOneChangesOnlyWhenAKeyExceedsIt) {
     make(1);
+    EXPECT_EQ(top(), nullptr);
+    EXPECT_EQ(top_list(), "");
     EXPECT_EQ(add("a"), 1u);
-    EXPECT_STREQ(top(), "a");
     EXPECT_EQ(add("b"), 1u);
     EXPECT_STREQ(top(), "a") << "b did not exceed a's count";
     EXPECT_EQ(add("b"), 2u);
     EXPECT_STREQ(top(), "b");
-    EXPECT_EQ(top_list(t_), "b=2");
-}
-
-TEST_F(Tally, RisingKeyEvictsTheLastOfAFullTopList) {
-    make(2);
-    for (int i = 0; i < 3; ++i) {
-        add("x");
-        add("y");
-        add("z");
-    }
-    EXPECT_EQ(top_list(t_), "x=3 y=3");
-    EXPECT_EQ(add("z"), 4u);
-    EXPECT_EQ(top_list(t_), "z=4 x=3");
-    EXPECT_STREQ(top(), "z");
-    EXPECT_EQ(add("y"), 4u);
-    EXPECT_EQ(top_list(t_), "y=4 z=4");
-}
-
-TEST_F(Tally, EqualTextsAtDifferentAddressesAreDifferentKeys) {
-    make(1);
-    char first[] = "k";
-    char second[] = "k";
-    EXPECT_EQ(tally_add(t_, first), 1u);
-    EXPECT_EQ(tally_add(t_, second), 1u);
-    EXPECT_EQ(tally_add(t_, first), 2u);
-}
-
-TEST_F(Tally, NewTableAndNullEntries) {
-    make(3);
-    EXPECT_EQ(tally_top(t_), nullptr);
-    EXPECT_EQ(vec_size(tally_top_list(t_)), 0u);
+    EXPECT_EQ(top_list(), "b=2");
     EXPECT_EQ(tally_entry_count(nullptr), 0u);
     EXPECT_EQ(tally_entry_key(nullptr), nullptr);
     EXPECT_EQ(tally_top_list(nullptr), nullptr);
@@ -85,24 +53,29 @@ TEST_F(Tally, NewTableAndNullEntries) {
     tally_destroy(nullptr);
 }
 
-TEST_F(Tally, ClearStartsCountingAgain) {
+TEST_F(Tally, RisingKeyEvictsTheLastOfAFullTopListAndClearStartsAgain) {
     make(2);
-    add("a");
-    add("a");
+    for (int i = 0; i < 3; ++i)
+        for (const char *key : {"x", "y", "z"})
+            add(key);
+    EXPECT_EQ(top_list(), "x=3 y=3");
+    EXPECT_EQ(add("z"), 4u);
+    EXPECT_EQ(top_list(), "z=4 x=3");
+    EXPECT_STREQ(top(), "z");
+    EXPECT_EQ(add("y"), 4u);
+    EXPECT_EQ(top_list(), "y=4 z=4");
     tally_clear(t_);
-    EXPECT_EQ(tally_top(t_), nullptr);
-    EXPECT_EQ(add("a"), 1u);
-    EXPECT_EQ(top_list(t_), "a=1");
+    EXPECT_EQ(top(), nullptr);
+    EXPECT_EQ(add("z"), 1u);
+    EXPECT_EQ(top_list(), "z=1");
 }
 
-TEST_F(Tally, TopListNeverOutgrowsItsSize) {
-    make(3);
-    for (int i = 0; i < 50; ++i)
-        for (int j = 0; j <= i % 7; ++j)
-            add(std::to_string(i).c_str());
-    EXPECT_EQ(vec_size(tally_top_list(t_)), 3u);
-    EXPECT_EQ(tally_entry_count(static_cast<const tally_entry *>(vec_get(tally_top_list(t_), 2))),
-              7u);
+TEST_F(Tally, EqualTextsAtDifferentAddressesAreDifferentKeys) {
+    make(1);
+    char first[] = "k", second[] = "k";
+    EXPECT_EQ(tally_add(t_, first), 1u);
+    EXPECT_EQ(tally_add(t_, second), 1u);
+    EXPECT_EQ(tally_add(t_, first), 2u);
 }
 
 } // namespace

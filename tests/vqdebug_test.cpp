@@ -1,227 +1,130 @@
 // The debug options: parsing, their warnings, the debug-out file they open
 // and their regeneration for launched programs.
-#include "common/skiplist.h"
 #include "common/vqdebug.h"
 #include "vqdebug_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
-#include <sstream>
 #include <string>
 
-using vqdebug_test::DebugDirTest;
-using vqdebug_test::read_file;
-using vqdebug_test::write_file;
+using namespace vqdebug_test;
 namespace fs = std::filesystem;
 
 namespace {
 
-class DebugOptions : public DebugDirTest {};
+using DebugOptions = DebugDirTest;
 
 std::string gen(uint32_t caller, const char *callee) {
     const char *text = db_gen_options(caller, callee);
     return text != nullptr ? text : "(null)";
 }
 
-TEST_F(DebugOptions, OnOpensVq4Dash1OutInCurrentDirectory) {
-    EXPECT_EQ(parse("--vqdebug=on"), "");
-    EXPECT_EQ(gDebugFlags, 1u);
-    ASSERT_NE(gFile, nullptr);
-    EXPECT_STREQ(db_out_path(), "vq4-1.out");
-    EXPECT_TRUE(fs::exists("vq4-1.out"));
-}
-
-TEST_F(DebugOptions, NumBeforeOnNamesTheDefaultFile) {
-    parse("--vqdebug=num:3,on");
-    EXPECT_STREQ(db_out_path(), "vq4-3.out");
-    EXPECT_TRUE(fs::exists("vq4-3.out"));
-}
-
-TEST_F(DebugOptions, FrontEndExampleRegeneratesForTheDriver) {
-    parse("--vqdebug=on,assert:error,debug:lumc");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,assert:error,num:1");
-    EXPECT_TRUE(fs::exists("vq4-1.out"));
-}
-
-TEST_F(DebugOptions, OutWithPlusAppendsAndRegeneratesWithoutNum) {
-    write_file("trace.txt", "old\n");
-    EXPECT_EQ(parse("--vqdebug=out:+trace.txt"), "");
-    EXPECT_EQ(gDebugFlags, 0u);
-    db_puts("new");
-    EXPECT_EQ(read_file("trace.txt"), "old\nnew\n");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=out:+trace.txt");
-}
-
-TEST_F(DebugOptions, OutWithoutPlusReplacesTheFile) {
-    write_file("trace.txt", "old\n");
-    parse("--vqdebug=on,out:trace.txt");
-    db_puts("new");
-    EXPECT_EQ(read_file("trace.txt"), "new\n");
-    EXPECT_FALSE(fs::exists("vq4-1.out"));
-}
-
-TEST_F(DebugOptions, OutNamingADirectoryUsesTheDefaultNameInside) {
-    fs::create_directory("logs");
-    parse("--vqdebug=num:2,out:logs");
-    db_puts("x");
-    EXPECT_EQ(read_file("logs/vq4-2.out"), "x\n");
-}
-
-TEST_F(DebugOptions, RepeatedOutReopensAndWarns) {
-    std::string err = parse("--vqdebug=out:a.txt,out:b.txt,out:+c.txt");
-    EXPECT_NE(err.find("VQDEBUG (warning): debug-out file was set to \"a.txt\", resetting to "
-                       "\"b.txt\"\n"),
-              std::string::npos)
-        << err;
-    EXPECT_NE(err.find("debug-out file was set to \"b.txt\", resetting to \"+c.txt\""),
-              std::string::npos)
-        << err;
-    db_puts("last");
-    EXPECT_EQ(read_file("a.txt"), "");
-    EXPECT_EQ(read_file("b.txt"), "");
-    EXPECT_EQ(read_file("c.txt"), "last\n");
-    EXPECT_EQ(gen(DBC_DRIVER, "x"), "--vqdebug=out:+c.txt");
-}
-
-TEST_F(DebugOptions, SecondArgumentOnlyWarns) {
-    parse("--vqdebug=on");
-    EXPECT_EQ(parse("--vqdebug=sdb"), "VQDEBUG (warning): Ignoring extra --vqdebug options\n");
-    EXPECT_EQ(gDebugFlags, 1u);
-}
-
-TEST_F(DebugOptions, UnknownOptionWarnsAndSetsNothing) {
-    EXPECT_EQ(parse("--vqdebug=bogus:1"), "VQDEBUG (warning): unknown option \"bogus:1\"\n");
-    EXPECT_EQ(gDebugFlags, 0u);
-    EXPECT_EQ(gFile, nullptr);
-    EXPECT_EQ(db_gen_options(DBC_VQ4, "driver"), nullptr);
-}
-
-TEST_F(DebugOptions, NamesMatchAsCaseInsensitivePrefixesOfItems) {
-    parse("--vqdebug=Defaults,SDBX,outfile:x.txt");
-    EXPECT_EQ(gDebugFlags, 3u);
-    EXPECT_STREQ(db_out_path(), "x.txt");
-}
-
-TEST_F(DebugOptions, EmptyItemsVanishAndTextBeforeEqualsIsIgnored) {
-    EXPECT_EQ(parse("--anything=,,dwarf,,"), "");
-    EXPECT_EQ(gDebugFlags, 4u);
-}
-
-TEST_F(DebugOptions, FlagOptionsRegenerateInTableOrder) {
-    parse("--vqdebug=alerts,dwarf,sdb,on");
-    EXPECT_EQ(gen(DBC_DRIVER, "lumc"), "--vqdebug=default,on,sdb,dwarf,alerts,num:1");
-}
-
-struct AssertCase {
-    const char *item;
-    uint32_t level;
-    const char *warning;
+// One argument parsed at the start of a run: the debug-out file it opens
+// (null: none), its regeneration for the driver (which also shows the flags,
+// the assertion level and the package it set) and its warnings.
+struct OptionCase {
+    const char *arg, *out, *regenerated, *warnings;
 };
 
-class AssertOption : public DebugDirTest, public ::testing::WithParamInterface<AssertCase> {};
+const OptionCase kOptionCases[] = {
+    {"--vqdebug=on", "vq4-1.out", "--vqdebug=default,on,num:1", ""},
+    {"--vqdebug=num:3,on", "vq4-3.out", "--vqdebug=default,on,num:1", ""},
+    {"--vqdebug=on,assert:error,debug:lumc", "vq4-1.out", "--vqdebug=default,on,assert:error,num:1",
+     ""},
+    {"--vqdebug=alerts,dwarf,sdb,on", "vq4-1.out", "--vqdebug=default,on,sdb,dwarf,alerts,num:1",
+     ""},
+    {"--vqdebug=Defaults,SDBX,outfile:x.txt", "x.txt", "--vqdebug=default,on,out:+x.txt,sdb,num:1",
+     ""},
+    {"--anything=,,dwarf,,", "vq4-1.out", "--vqdebug=dwarf,num:1", ""},
+    {"--vqdebug=assert:ignore", nullptr, "(null)", ""},
+    {"--vqdebug=assert:Fatal", nullptr, "--vqdebug=assert:fatal", ""},
+    {"--vqdebug=assert:WARNING", nullptr, "--vqdebug=assert:warning", ""},
+    {"--vqdebug=assert", nullptr, "(null)", DBW "option \"assert\", must have an argument\n"},
+    {"--vqdebug=assert:", nullptr, "(null)", DBW "option \"assert\", must have an argument\n"},
+    {"--vqdebug=assert:Loud", nullptr, "(null)",
+     DBW "unknown argument (loud) given to assert option\n"},
+    {"--vqdebug=bogus:1", nullptr, "(null)", DBW "unknown option \"bogus:1\"\n"},
+    {"--vqdebug=debug", nullptr, "(null)",
+     DBW "option \"debug\", must have at least one argument\n"},
+    {"--vqdebug=debug:::", nullptr, "(null)",
+     DBW "option \"debug\", must have at least one argument\n"},
+    {"--vqdebug=debug:lumc18", nullptr, "(null)", ""},
+    {"--vqdebug=out:", nullptr, "(null)", DBW "option \"out\", must have a filename argument\n"},
+    {"--vqdebug=num:0,num:-4,num,on", "vq4-1.out", "--vqdebug=default,on,num:1",
+     DBW "\"num\" option must be a decimal integer > 0, using \"1\"\n" DBW
+         "\"num\" option must be a decimal integer > 0, using \"1\"\n" DBW
+         "option \"num\", must have an argument\n"},
+    {"--vqdebug=zip,zip:b.zip", nullptr, "--vqdebug=zip:+vq4_package.zip",
+     DBW "Zip file already set to \"vq4_package.zip\", ignoring addtional zip options\n"},
+    {"--vqdebug=out:a.txt,out:b.txt,out:+c.txt", "c.txt", "--vqdebug=out:+c.txt",
+     DBW "debug-out file was set to \"a.txt\", resetting to \"b.txt\"\n" DBW
+         "debug-out file was set to \"b.txt\", resetting to \"+c.txt\"\n"},
+};
 
-TEST_P(AssertOption, SetsLevelOrWarns) {
-    const AssertCase &c = GetParam();
-    std::string err = parse((std::string("--vqdebug=") + c.item).c_str());
-    EXPECT_EQ(gAssertLevel, c.level);
-    EXPECT_EQ(err, c.warning[0] ? std::string("VQDEBUG (warning): ") + c.warning + "\n" : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Words, AssertOption,
-    ::testing::Values(AssertCase{"assert:ignore", 0, ""}, AssertCase{"assert:Fatal", 1, ""},
-                      AssertCase{"assert:error", 2, ""}, AssertCase{"assert:WARNING", 3, ""},
-                      AssertCase{"assert", 0, "option \"assert\", must have an argument"},
-                      AssertCase{"assert:", 0, "option \"assert\", must have an argument"},
-                      AssertCase{"assert:Loud", 0,
-                                 "unknown argument (loud) given to assert option"}));
-
-TEST_F(DebugOptions, AssertRegeneratesItsWordOnlyAboveIgnore) {
-    parse("--vqdebug=assert:warning");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=assert:warning");
-}
-
-TEST_F(DebugOptions, SecondZipIsRefusedNamingTheFirst) {
-    std::string err = parse("--vqdebug=zip,zip:b.zip");
-    EXPECT_EQ(err, "VQDEBUG (warning): Zip file already set to \"vq4_package.zip\", ignoring "
-                   "addtional zip options\n");
-    EXPECT_STREQ(gZipPath, "vq4_package.zip");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=zip:+vq4_package.zip");
-}
-
-TEST_F(DebugOptions, ZipRemovesAnExistingPackageWithAWarning) {
-    write_file("p.zip", "old");
-    EXPECT_EQ(parse("--vqdebug=zip:p.zip"),
-              "VQDEBUG (warning): Package zip \"p.zip\" already exists and will be over-written\n");
-    EXPECT_FALSE(fs::exists("p.zip"));
-}
-
-TEST_F(DebugOptions, ZipWithPlusKeepsAnExistingPackage) {
-    write_file("p.zip", "old");
-    EXPECT_EQ(parse("--vqdebug=zip:+p.zip"), "");
-    EXPECT_STREQ(gZipPath, "p.zip");
-    EXPECT_EQ(read_file("p.zip"), "old");
-}
-
-TEST_F(DebugOptions, DebugWithoutNamesWarns) {
-    for (const char *arg : {"--vqdebug=debug", "--vqdebug=debug:::"}) {
+TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
+    for (const OptionCase &c : kOptionCases) {
+        SCOPED_TRACE(c.arg);
         db_reset_for_testing();
-        EXPECT_EQ(parse(arg), "VQDEBUG (warning): option \"debug\", must have at least one "
-                              "argument\n");
-        EXPECT_EQ(db_gen_options(DBC_DRIVER, "x"), nullptr);
+        for (const fs::directory_entry &entry : fs::directory_iterator("."))
+            fs::remove_all(entry.path());
+        EXPECT_EQ(parse(c.arg), c.warnings);
+        EXPECT_STREQ(db_out_path(), c.out);
+        EXPECT_EQ(gFile != nullptr, c.out != nullptr);
+        EXPECT_TRUE(c.out == nullptr || fs::exists(c.out));
+        EXPECT_EQ(gen(DBC_VQ4, "driver"), c.regenerated);
     }
 }
 
-// The names of a regenerated "debug" option, in any order.
-std::set<std::string> debug_names(const std::string &option) {
-    std::set<std::string> names;
-    std::string prefix = "--vqdebug=debug";
-    if (option.rfind(prefix, 0) != 0)
-        return names;
-    std::stringstream rest(option.substr(prefix.size()));
-    std::string name;
-    while (std::getline(rest, name, ':'))
-        if (!name.empty())
-            names.insert(name);
-    return names;
+// Appending, replacing, a directory, and repeated out options: only the
+// last file named receives the records.
+TEST_F(DebugOptions, OutFileIsAppendedReplacedOrMadeInADirectory) {
+    const struct {
+        const char *arg, *file, *content;
+    } cases[] = {
+        {"--vqdebug=out:+trace.txt", "trace.txt", "old\nnew\n"},
+        {"--vqdebug=on,out:trace.txt", "trace.txt", "new\n"},
+        {"--vqdebug=num:2,out:logs", "logs/vq4-2.out", "new\n"},
+        {"--vqdebug=out:a.txt,out:b.txt,out:+trace.txt", "trace.txt", "old\nnew\n"},
+    };
+    fs::create_directory("logs");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arg);
+        db_reset_for_testing();
+        write_file("trace.txt", "old\n");
+        parse(c.arg);
+        db_puts("new");
+        EXPECT_EQ(read_file(c.file), c.content);
+    }
+    EXPECT_EQ(read_file("a.txt") + read_file("b.txt"), "");
+    EXPECT_FALSE(fs::exists("vq4-1.out"));
 }
 
-TEST_F(DebugOptions, DebugNamesAreFilteredByCallerKind) {
-    parse("--vqdebug=debug:vq4:VQ4-cc:vq4x:LUMC18:lumc:other");
-    EXPECT_EQ(debug_names(gen(DBC_VQ4CC, "x")),
-              (std::set<std::string>{"VQ4-cc", "LUMC18", "lumc", "other"}));
-    EXPECT_EQ(debug_names(gen(DBC_VQ4, "x")),
-              (std::set<std::string>{"vq4", "VQ4-cc", "vq4x", "other"}));
-    EXPECT_EQ(debug_names(gen(DBC_DRIVER, "x")).size(), 6u);
-}
-
-TEST_F(DebugOptions, DebugWithOnlyFilteredNamesRegeneratesNothing) {
-    parse("--vqdebug=debug:lumc18");
-    EXPECT_EQ(db_gen_options(DBC_VQ4, "driver"), nullptr);
-}
-
-TEST_F(DebugOptions, NumCountsLaunchesPerCallee) {
+TEST_F(DebugOptions, OnlyTheFirstArgumentCountsAndNumCountsLaunchesPerCallee) {
     parse("--vqdebug=on");
+    EXPECT_EQ(parse("--vqdebug=sdb"), DBW "Ignoring extra --vqdebug options\n");
     EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,num:1");
     EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,num:2");
     EXPECT_EQ(gen(DBC_VQ4, "other"), "--vqdebug=default,on,num:1");
 }
 
-TEST_F(DebugOptions, NumRejectsValuesBelowOne) {
-    EXPECT_EQ(parse("--vqdebug=num:0,num:-4,num,on"),
-              "VQDEBUG (warning): \"num\" option must be a decimal integer > 0, using \"1\"\n"
-              "VQDEBUG (warning): \"num\" option must be a decimal integer > 0, using \"1\"\n"
-              "VQDEBUG (warning): option \"num\", must have an argument\n");
-    EXPECT_EQ(gNum, 1u);
-    EXPECT_STREQ(db_out_path(), "vq4-1.out");
+TEST_F(DebugOptions, ZipReplacesAnExistingPackageUnlessNamedWithPlus) {
+    write_file("p.zip", "old");
+    EXPECT_EQ(parse("--vqdebug=zip:+p.zip"), "");
+    EXPECT_EQ(read_file("p.zip"), "old");
+    db_reset_for_testing();
+    EXPECT_EQ(parse("--vqdebug=zip:p.zip"),
+              DBW "Package zip \"p.zip\" already exists and will be over-written\n");
+    EXPECT_FALSE(fs::exists("p.zip"));
+    EXPECT_STREQ(gZipPath, "p.zip");
 }
 
-TEST_F(DebugOptions, OutWithoutFileWarns) {
-    EXPECT_EQ(parse("--vqdebug=out:"),
-              "VQDEBUG (warning): option \"out\", must have a filename argument\n");
-    EXPECT_EQ(gFile, nullptr);
+// The names come in the order of the name table's keys.
+TEST_F(DebugOptions, DebugNamesAreFilteredByCallerKind) {
+    parse("--vqdebug=debug:vq4:VQ4-cc:vq4x:LUMC18:lumc:other");
+    EXPECT_EQ(gen(DBC_VQ4CC, "x"), "--vqdebug=debug:LUMC18:lumc:VQ4-cc:other");
+    EXPECT_EQ(gen(DBC_VQ4, "x"), "--vqdebug=debug:vq4x:vq4:VQ4-cc:other");
+    EXPECT_EQ(gen(DBC_DRIVER, "x"), "--vqdebug=debug:vq4x:vq4:LUMC18:lumc:VQ4-cc:other");
 }
 
 TEST_F(DebugOptions, TenThousandItemsAreAllApplied) {
@@ -233,43 +136,24 @@ TEST_F(DebugOptions, TenThousandItemsAreAllApplied) {
     EXPECT_TRUE(fs::exists("vq4-1.out"));
 }
 
-TEST_F(DebugOptions, AdtTracksSkipListsCreatedAfterwards) {
-    parse("--vqdebug=adt");
-    skiplist *list = skiplist_create(nullptr, nullptr, nullptr, "made_here.c", 77);
-    skiplist_report();
-    skiplist_destroy(list);
-    EXPECT_NE(read_file("vq4-1.out").find("made_here.c:77"), std::string::npos);
-}
-
-TEST_F(DebugOptions, AssertAtLevelZeroReportsNothing) {
-    ::testing::internal::CaptureStderr();
-    db_assert("a == b", "f.c", 3);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-}
-
-TEST_F(DebugOptions, AssertAtErrorLevelReportsAndGoesOn) {
-    gAssertLevel = 2;
-    ::testing::internal::CaptureStderr();
-    db_assert("a == b", "f.c", 3);
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("1502"), std::string::npos) << err;
-    EXPECT_NE(err.find("assertion failure: a == b (f.c:3)"), std::string::npos) << err;
+TEST_F(DebugOptions, AssertReportsOnlyAboveIgnoreAndGoesOn) {
+    EXPECT_EQ(stderr_of([] { db_assert("a == b", "f.c", 3); }), "");
+    for (uint32_t level : {2u, 3u}) {
+        gAssertLevel = level;
+        std::string err = stderr_of([] { db_assert("a == b", "f.c", 3); });
+        EXPECT_NE(err.find(std::to_string(1504 - level)), std::string::npos) << err;
+        EXPECT_NE(err.find("assertion failure: a == b (f.c:3)"), std::string::npos) << err;
+    }
 }
 
 using DebugOptionsDeathTest = DebugOptions;
 
-TEST_F(DebugOptionsDeathTest, AssertAtFatalLevelEndsTheProcess) {
+TEST_F(DebugOptionsDeathTest, FatalAssertAndUnopenableDebugOutEndTheProcess) {
     gAssertLevel = 1;
     EXPECT_EXIT(db_assert("a == b", "f.c", 3), ::testing::ExitedWithCode(1),
-                "assertion failure: a == b \\(f.c:3\\)");
-}
-
-TEST_F(DebugOptionsDeathTest, DebugOutInMissingDirectoryIsFatal141) {
+                "1503.*assertion failure: a == b \\(f.c:3\\)");
     EXPECT_EXIT(db_parse_options("--vqdebug=out:missing/dir/x.out"), ::testing::ExitedWithCode(1),
                 "141.*can't open debug-out file \"missing/dir/x.out\"");
-}
-
-TEST_F(DebugOptionsDeathTest, UnopenableDefaultDebugOutIsFatal141) {
     fs::create_directory("vq4-1.out");
     EXPECT_EXIT(db_parse_options("--vqdebug=on"), ::testing::ExitedWithCode(1),
                 "141.*can't open debug-out file \"vq4-1.out\"");

@@ -1,6 +1,5 @@
 // The records of the debug-out file: prefix, line splitting, indentation,
 // hex dumps, alert copies and argument dumps.
-#include "common/stringcache.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
 #include "vqdebug_test_support.h"
@@ -11,8 +10,7 @@
 #include <cstdio>
 #include <string>
 
-using vqdebug_test::DebugDirTest;
-using vqdebug_test::read_file;
+using namespace vqdebug_test;
 
 namespace {
 
@@ -24,54 +22,34 @@ class TraceOutput : public DebugDirTest {
         ASSERT_NE(gFile, nullptr);
     }
     static std::string out() { return read_file("trace.out"); }
-    // Runs fn and returns what it wrote on stderr.
-    template <typename Fn> static std::string stderr_of(Fn fn) {
-        ::testing::internal::CaptureStderr();
-        fn();
-        return ::testing::internal::GetCapturedStderr();
-    }
 };
 
-TEST_F(TraceOutput, PrefixPadsTheLocationToTwentyColumns) {
+TEST_F(TraceOutput, PrefixPadsTheBaseNameAndLineToTwentyColumns) {
     tracef("src/sc.c", 42, "x=%d", 7);
-    EXPECT_EQ(out(), "sc.c:42             > x=7\n");
-}
-
-TEST_F(TraceOutput, PrefixUsesTheBaseNameAfterBackslashSlashOrColon) {
     trace("C:\\work\\a.c", 1, "b");
-    trace("d/e.c", 2, "f");
     trace("g:h.c", 3, "i");
-    EXPECT_EQ(out(), "a.c:1               > b\n"
-                     "e.c:2               > f\n"
-                     "h.c:3               > i\n");
-}
-
-TEST_F(TraceOutput, LongLocationIsNotCut) {
     trace("a_rather_long_file_name.c", 12345, "t");
-    EXPECT_EQ(out(), "a_rather_long_file_name.c:12345> t\n");
+    EXPECT_EQ(out(), "sc.c:42             > x=7\n"
+                     "a.c:1               > b\n"
+                     "h.c:3               > i\n"
+                     "a_rather_long_file_name.c:12345> t\n");
 }
 
-TEST_F(TraceOutput, TracefFormatsOnlyTheFirstLine) {
+TEST_F(TraceOutput, OnlyTheFirstLineOfTracefIsAFormatAndEmptyLinesVanish) {
     tracef("sc.c", 1, "a=%d\nb=%d", 1, 2);
+    trace("sc.c", 2, "\na=%d\n\nb\n");
     EXPECT_EQ(out(), "sc.c:1              > a=1\n"
-                     "sc.c:1              > b=%d\n");
+                     "sc.c:1              > b=%d\n"
+                     "sc.c:2              > a=%d\n"
+                     "sc.c:2              > b\n");
 }
 
-TEST_F(TraceOutput, TraceWritesEveryLineLiterallyAndDropsEmptyOnes) {
-    trace("sc.c", 1, "\na=%d\n\nb\n");
-    EXPECT_EQ(out(), "sc.c:1              > a=%d\n"
-                     "sc.c:1              > b\n");
-}
-
-TEST_F(TraceOutput, TraceOfOnlyLineFeedsWarnsAndWritesNothing) {
+TEST_F(TraceOutput, TextOfOnlyLineFeedsWarnsAndNothingIsWrittenWithoutAFile) {
     EXPECT_EQ(stderr_of([] { trace("sc.c", 9, "\n\n"); }),
-              "VQDEBUG (warning): trace (at sc.c:9) contains no lines\n");
+              DBW "trace (at sc.c:9) contains no lines\n");
     EXPECT_EQ(stderr_of([] { tracef("sc.c", 8, ""); }),
-              "VQDEBUG (warning): tracef (at sc.c:8) contains no lines\n");
+              DBW "tracef (at sc.c:8) contains no lines\n");
     EXPECT_EQ(out(), "");
-}
-
-TEST_F(TraceOutput, NothingIsWrittenWithoutDebugOutFile) {
     std::fclose(gFile);
     gFile = nullptr;
     EXPECT_EQ(stderr_of([] {
@@ -83,33 +61,27 @@ TEST_F(TraceOutput, NothingIsWrittenWithoutDebugOutFile) {
               "");
 }
 
-TEST_F(TraceOutput, EnterAndExitOfOneCallLineUp) {
+TEST_F(TraceOutput, EnterAndExitOfOneCallLineUpAndALoneExitStaysAtZero) {
     db_enter("f.c", 10, "outer", "n=%d", 3);
     tracef("f.c", 11, "inside");
     db_enter("f.c", 12, "inner", nullptr);
     db_exit("f.c", 13, "inner", nullptr);
     db_exit("f.c", 14, "outer", "%s", "ok");
+    EXPECT_EQ(stderr_of([] { db_exit("f.c", 15, "f", nullptr); }),
+              DBW "min debug-out indent level reached\n");
     EXPECT_EQ(out(), "f.c:10              > ENTER outer(n=3)\n"
                      "f.c:11              >     inside\n"
                      "f.c:12              >     ENTER inner()\n"
                      "f.c:13              >     EXIT inner()\n"
-                     "f.c:14              > EXIT outer() -> ok\n");
+                     "f.c:14              > EXIT outer() -> ok\n"
+                     "f.c:15              > EXIT f()\n");
     EXPECT_EQ(db_indent_level(), 0u);
     EXPECT_EQ(db_indent_columns(), 0u);
-}
-
-TEST_F(TraceOutput, LoneExitWarnsAndStaysAtLevelZero) {
-    EXPECT_EQ(stderr_of([] { db_exit("f.c", 1, "f", nullptr); }),
-              "VQDEBUG (warning): min debug-out indent level reached\n");
-    EXPECT_EQ(db_indent_level(), 0u);
-    EXPECT_EQ(db_indent_columns(), 0u);
-    EXPECT_EQ(out(), "f.c:1               > EXIT f()\n");
 }
 
 TEST_F(TraceOutput, IndentationStopsAtItsLimitsInsteadOfWrapping) {
     db_set_indent_level(4294967295u);
-    EXPECT_EQ(stderr_of([] { db_indent(); }),
-              "VQDEBUG (warning): max debug-out indent level readched\n");
+    EXPECT_EQ(stderr_of([] { db_indent(); }), DBW "max debug-out indent level readched\n");
     EXPECT_EQ(db_indent_level(), 4294967295u);
     db_set_indent_step(4294967295u);
     db_set_indent_level(1);
@@ -118,20 +90,13 @@ TEST_F(TraceOutput, IndentationStopsAtItsLimitsInsteadOfWrapping) {
 
 TEST_F(TraceOutput, TraceWidthBelowFourIsStoredAfterAWarning) {
     EXPECT_EQ(stderr_of([] { db_set_trace_width(10); }), "");
-    EXPECT_EQ(db_trace_width(), 10u);
     trace("a.c", 1, "x");
     EXPECT_EQ(stderr_of([] { db_set_trace_width(2); }),
-              "VQDEBUG (warning): desired trace width (2) is < default (20)\n");
+              DBW "desired trace width (2) is < default (20)\n");
     EXPECT_EQ(db_trace_width(), 2u);
     trace("a.c", 1, "y");
     EXPECT_EQ(out(), "a.c:1     > x\n"
                      "a.c:1> y\n");
-}
-
-std::string hex_header(const void *p) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "d.c:5               > Hexdump: buf (%p)", p);
-    return buf;
 }
 
 std::string address(const void *p) {
@@ -140,36 +105,23 @@ std::string address(const void *p) {
     return buf;
 }
 
-TEST_F(TraceOutput, HexdumpOfAShortBufferStaysOnTheHeaderLine) {
-    const unsigned char bytes[] = {'A', 'b', 0x00, 0xFF, '~'};
-    db_hexdump("buf", bytes, 5, 16, 1, "d.c", 5);
-    EXPECT_EQ(out(), hex_header(bytes) + " | 41 62 00 FF 7E | A b . . ~\n");
-}
-
-TEST_F(TraceOutput, HexdumpOfTwentyBytesPadsTheShortLastLine) {
-    unsigned char bytes[20];
+TEST_F(TraceOutput, HexdumpOnTheHeaderLineOrOnePerLineWithPaddedCharacters) {
+    const unsigned char few[] = {'A', 'b', 0x00, 0xFF, '~'};
+    unsigned char many[20];
     for (int i = 0; i < 20; ++i)
-        bytes[i] = static_cast<unsigned char>('a' + i);
-    db_hexdump("buf", bytes, 20, 16, 1, "d.c", 5);
-    std::string prefix = "d.c:5               > ";
-    std::string expected = hex_header(bytes) + "\n" + prefix + address(bytes) +
-                           " | 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 |"
-                           " a b c d e f g h i j k l m n o p\n" +
-                           prefix + address(bytes + 16) + " | 71 72 73 74" +
-                           std::string(12 * 3, ' ') + " | q r s t\n";
-    EXPECT_EQ(out(), expected);
-}
-
-TEST_F(TraceOutput, HexdumpWithoutCharactersAndOfNothing) {
-    const unsigned char bytes[] = {1, 2};
-    db_hexdump("buf", bytes, 2, 16, 0, "d.c", 5);
-    db_hexdump("buf", bytes, 0, 16, 1, "d.c", 5);
-    EXPECT_EQ(out(), hex_header(bytes) + " | 01 02\n" + hex_header(bytes) + " zero bytes\n");
-}
-
-TEST_F(TraceOutput, AlertEchoWithoutLocation) {
-    db_alert_echo("(5) boom\n");
-    EXPECT_EQ(out(), "ALERT> (5) boom\n");
+        many[i] = static_cast<unsigned char>('a' + i);
+    db_hexdump("buf", few, 5, 16, 1, "d.c", 5);
+    db_hexdump("buf", many, 20, 16, 1, "d.c", 5);
+    db_hexdump("buf", few, 2, 16, 0, "d.c", 5);
+    db_hexdump("buf", few, 0, 16, 1, "d.c", 5);
+    const std::string prefix = "d.c:5               > ", head = prefix + "Hexdump: buf (";
+    EXPECT_EQ(out(), head + address(few) + ") | 41 62 00 FF 7E | A b . . ~\n" + head +
+                         address(many) + ")\n" + prefix + address(many) +
+                         " | 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 |"
+                         " a b c d e f g h i j k l m n o p\n" +
+                         prefix + address(many + 16) + " | 71 72 73 74" + std::string(12 * 3, ' ') +
+                         " | q r s t\n" + head + address(few) + ") | 41 62\n" + head +
+                         address(few) + ") zero bytes\n");
 }
 
 int echo_with_number(uint32_t number, va_list args) {
@@ -181,28 +133,23 @@ int echo_with_number(uint32_t number, va_list args) {
     return 7;
 }
 
-TEST_F(TraceOutput, AlertAtRecordsTheLocationForOneMessage) {
+TEST_F(TraceOutput, AlertCopyCarriesTheLocationOfDbAlertAtForOneMessageOnly) {
     EXPECT_EQ(db_alert_at(echo_with_number, "src\\m.c", 12, 44, "late"), 7);
-    EXPECT_EQ(gAlertLine, 0);
     db_alert_echo("(1) plain\n");
     EXPECT_EQ(out(), "m.c:12              > (44) late\n"
                      "ALERT> (1) plain\n");
 }
 
-TEST_F(TraceOutput, ArgumentDumpsStartWithOneAppLine) {
+TEST_F(TraceOutput, ArgumentDumpsStartWithOneAppLineAndStopAtANullEntry) {
     vec *args = vec_create(__FILE__, __LINE__);
     db_dump_args(args);
     vec_append(args, const_cast<char *>("-a"));
     vec_append(args, const_cast<char *>("b.c"));
     db_dump_args(args);
     vec_destroy(args);
-    EXPECT_EQ(out(), "\nAPP: VQ4\nARGS: None\nARGS: -a b.c\n");
-}
-
-TEST_F(TraceOutput, ArgvDumpStopsAtANullEntry) {
     const char *argv[] = {"vq4", "x", nullptr, "never"};
     db_dump_argv(4, argv);
-    EXPECT_EQ(out(), "\nAPP: VQ4\nARGS: vq4 x\n");
+    EXPECT_EQ(out(), "\nAPP: VQ4\nARGS: None\nARGS: -a b.c\nARGS: vq4 x\n");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -63,39 +64,28 @@ class CmdlineTest : public ::testing::Test {
         fs::temp_directory_path() / ("vq4-cmdline-" + std::to_string(std::random_device()()));
 };
 
-struct TokenCase {
-    const char *input;
-    Strings tokens;
-};
-
 // The reader's grammar, one line at a time. Empty tokens appear where a
 // separator ends a token inside a line; the builder drops them later.
-const TokenCase TOKEN_CASES[] = {
-    {"a b\n", {"a", "b"}},
+// Quotes, four backslashes, escaped quotes, tabs between quotes, empty
+// files and long lines are also proven end to end through the drivers.
+const std::pair<const char *, Strings> TOKEN_CASES[] = {
     {"a  b\n", {"a", "", "b"}},
     {"a\tb\n", {"a", "b"}},
     {"a", {"a"}},
     {"\n", {""}},
-    {"\"two words\" c\n", {"two words", "c"}},
-    {"'single quoted' c\n", {"single quoted", "c"}},
     {"'say \"hi\"'\n", {"say \"hi\""}},
     {"a\\ b\n", {"a b"}},
     {"\\ \n", {" "}},
-    {"a\\\\\\\\b\n", {"a\\\\b"}},
-    {"C:\\dir\\f.c\n", {"C:\\dir\\f.c"}},
-    {"a\\\"b\n", {"a\"b"}},
     {"end\\\n", {"end"}},
-    {"\"a\tb\"\n", {"a", "b"}},
     {"\"unterminated quote\n", {"unterminated quote"}},
     {"a\\\tb\n", {"a", "\\b"}},
     {"a b\r\n", {"a", "b"}},
     {"\"open\nb c\n", {"open", "b", "c"}},
-    {"", {}},
 };
 
 TEST_F(CmdlineTest, ReaderSplitsLinesAsTheCommandFileGrammarSays) {
-    for (const TokenCase &c : TOKEN_CASES) {
-        EXPECT_EQ(read_tokens(c.input), c.tokens) << "input: " << c.input;
+    for (const auto &[input, tokens] : TOKEN_CASES) {
+        EXPECT_EQ(read_tokens(input), tokens) << "input: " << input;
     }
 }
 
@@ -112,24 +102,16 @@ TEST_F(CmdlineTest, ReaderCutsATokenInsideAnEscapeAndSurvivesRandomBytes) {
     read_tokens(bytes);
 }
 
-struct BuildCase {
-    Strings args;
-    Strings result;
-};
-
-TEST_F(CmdlineTest, BuilderResolvesEscapesAndDropsEmptyArguments) {
-    const BuildCase cases[] = {
-        {{""}, {}},
-        {{"\\ "}, {" "}},
-        {{"a", "", "b"}, {"a", "b"}},
-        {{"C:\\\\dir"}, {"C:\\dir"}},
+// Spaces, doubled backslashes and empty arguments are proven end to end.
+TEST_F(CmdlineTest, BuilderResolvesEscapesAndKeepsWhatItCannotExpand) {
+    const std::pair<Strings, Strings> cases[] = {
         {{"\\\"q\\'"}, {"\"q'"}},
         {{"trailing\\"}, {"trailing\\"}},
         {{"@"}, {"@"}},
         {{"@missing\\ file.cmd"}, {"@missing\\ file.cmd"}},
     };
-    for (const BuildCase &c : cases) {
-        EXPECT_EQ(build(c.args), c.result) << ::testing::PrintToString(c.args);
+    for (const auto &[args, result] : cases) {
+        EXPECT_EQ(build(args), result) << ::testing::PrintToString(args);
     }
 }
 
@@ -140,17 +122,11 @@ TEST_F(CmdlineTest, ProgramNameIsTheLastComponentOfTheFirstProgramPath) {
     EXPECT_STREQ(cmdline_progname(), "vq4.exe");
 }
 
-std::vector<std::string> seen_by_callback;
-
-void remember(const char *arg) {
-    seen_by_callback.emplace_back(arg);
-}
-
 TEST_F(CmdlineTest, CallbackSeesEveryArgumentBeforeItIsExamined) {
+    static Strings seen;
     std::string args = file("args.cmd", "in\\\\side\n");
-    seen_by_callback.clear();
-    build({"a\\\\b", "@" + args, ""}, remember);
-    EXPECT_EQ(seen_by_callback, (Strings{"a\\\\b", "@" + args, "in\\side", ""}));
+    build({"a\\\\b", "@" + args, ""}, [](const char *arg) { seen.emplace_back(arg); });
+    EXPECT_EQ(seen, (Strings{"a\\\\b", "@" + args, "in\\side", ""}));
 }
 
 TEST_F(CmdlineTest, DebugOptionIsHandedOnAndKept) {

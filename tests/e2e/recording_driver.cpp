@@ -1,7 +1,7 @@
 // recording_driver: the compiler driver of the end-to-end tests, installed
 // under the four driver names. Each run appends to the file named by
-// VQ4_E2E_RECORD "run <its file name>", then "arg <argument>" for each
-// argument, "line <line>" for each raw line of an "@" command file and
+// VQ4_E2E_RECORD "run <its file name>", then "line <line>" for each raw
+// line of an "@" command file and
 // "parsed <argument>" for each argument after the suite's argument reader.
 // The tests steer it through the environment:
 // - VQ4_E2E_DRIVER_EXITS: comma-separated exit statuses, one per run in the
@@ -37,7 +37,6 @@ int main(int argc, char **argv) {
     std::string self(argv[0]);
     fprintf(out, "run %s\n", self.substr(self.find_last_of("/\\") + 1).c_str());
     for (int i = 1; i < argc; ++i) {
-        fprintf(out, "arg %s\n", argv[i]);
         // The front end may name the file with backslashes; the host wants slashes.
         std::string path(argv[i][0] == '@' ? argv[i] + 1 : "");
         std::replace(path.begin(), path.end(), '\\', '/');
@@ -63,12 +62,12 @@ int main(int argc, char **argv) {
     if (const char *text = getenv("VQ4_E2E_DRIVER_STDERR")) {
         fprintf(stderr, "%s\n", text);
     }
-    std::stringstream exits(getenv("VQ4_E2E_DRIVER_EXITS") ? getenv("VQ4_E2E_DRIVER_EXITS") : "");
-    std::string status;
-    for (int i = 0; std::getline(exits, status, ','); ++i) {
-        if (i == run) {
-            return atoi(status.c_str());
+    const char *exits = getenv("VQ4_E2E_DRIVER_EXITS");
+    std::stringstream statuses(exits != nullptr ? exits : "");
+    for (int i = 0; i <= run; ++i) {
+        if (!std::getline(statuses, line, ',')) {
+            return 0;
         }
     }
-    return 0;
+    return atoi(line.c_str());
 }

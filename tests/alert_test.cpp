@@ -291,15 +291,13 @@ TEST_F(Alert, TypedReportsAndPlainLines) {
     EXPECT_EQ(g_out, "");
     alert_reset_for_tests();
     alert_set_output(capture);
-    const std::vector<int> results = {alert_typed_msg(7, "m", "hello %d", 3),
-                                      alert_typed_msg(9, "3", "careful"),
-                                      alert_typed_msg(9, "-2", "hidden"),
-                                      alert_typed("W", "plain warning"),
-                                      alert_print("plain %d", 1),
-                                      alert_continue(0, "a%s", "b"),
-                                      alert_continue(0, "c"),
-                                      alert_continue(1, "d%d", 2),
-                                      alert_continue(1, "e")};
+    // clang-format off
+    const std::vector<int> results = {
+        alert_typed_msg(7, "m", "hello %d", 3), alert_typed_msg(9, "3", "careful"),
+        alert_typed_msg(9, "-2", "hidden"), alert_typed("W", "plain warning"),
+        alert_print("plain %d", 1), alert_continue(0, "a%s", "b"), alert_continue(0, "c"),
+        alert_continue(1, "d%d", 2), alert_continue(1, "e")};
+    // clang-format on
     EXPECT_EQ(results, (std::vector<int>{1, 1, 0, 1, 1, 1, 1, 1, 1}));
     EXPECT_EQ(alert_errors(), 0);
     EXPECT_EQ(alert_typed_msg(8, "E", "bad %s", "x"), 1);

@@ -100,14 +100,6 @@ TEST_F(DebugOptions, OutFileIsAppendedReplacedOrMadeInADirectory) {
     EXPECT_FALSE(fs::exists("vq4-1.out"));
 }
 
-TEST_F(DebugOptions, OnlyTheFirstArgumentCountsAndNumCountsLaunchesPerCallee) {
-    parse("--vqdebug=on");
-    EXPECT_EQ(parse("--vqdebug=sdb"), DBW "Ignoring extra --vqdebug options\n");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,num:1");
-    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,num:2");
-    EXPECT_EQ(gen(DBC_VQ4, "other"), "--vqdebug=default,on,num:1");
-}
-
 TEST_F(DebugOptions, ZipReplacesAnExistingPackageUnlessNamedWithPlus) {
     write_file("p.zip", "old");
     EXPECT_EQ(parse("--vqdebug=zip:+p.zip"), "");
@@ -119,12 +111,16 @@ TEST_F(DebugOptions, ZipReplacesAnExistingPackageUnlessNamedWithPlus) {
     EXPECT_STREQ(gZipPath, "p.zip");
 }
 
-// The names come in the order of the name table's keys.
-TEST_F(DebugOptions, DebugNamesAreFilteredByCallerKind) {
-    parse("--vqdebug=debug:vq4:VQ4-cc:vq4x:LUMC18:lumc:other");
-    EXPECT_EQ(gen(DBC_VQ4CC, "x"), "--vqdebug=debug:LUMC18:lumc:VQ4-cc:other");
-    EXPECT_EQ(gen(DBC_VQ4, "x"), "--vqdebug=debug:vq4x:vq4:VQ4-cc:other");
-    EXPECT_EQ(gen(DBC_DRIVER, "x"), "--vqdebug=debug:vq4x:vq4:LUMC18:lumc:VQ4-cc:other");
+// The debug names come in the order of the name table's keys.
+TEST_F(DebugOptions, OnlyTheFirstArgumentCountsAndNumAndNamesDependOnTheCallee) {
+    parse("--vqdebug=on,debug:vq4:VQ4-cc:vq4x:LUMC18:lumc:other");
+    EXPECT_EQ(parse("--vqdebug=sdb"), DBW "Ignoring extra --vqdebug options\n");
+    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,debug:vq4x:vq4:VQ4-cc:other,num:1");
+    EXPECT_EQ(gen(DBC_VQ4, "driver"), "--vqdebug=default,on,debug:vq4x:vq4:VQ4-cc:other,num:2");
+    EXPECT_EQ(gen(DBC_VQ4, "other"), "--vqdebug=default,on,debug:vq4x:vq4:VQ4-cc:other,num:1");
+    EXPECT_EQ(gen(DBC_VQ4CC, "x"), "--vqdebug=default,on,debug:LUMC18:lumc:VQ4-cc:other,num:1");
+    EXPECT_EQ(gen(DBC_DRIVER, "y"),
+              "--vqdebug=default,on,debug:vq4x:vq4:LUMC18:lumc:VQ4-cc:other,num:1");
 }
 
 TEST_F(DebugOptions, TenThousandItemsAreAllApplied) {

@@ -24,59 +24,82 @@ class TraceOutput : public DebugDirTest {
     static std::string out() { return read_file("trace.out"); }
 };
 
-TEST_F(TraceOutput, PrefixPadsTheBaseNameAndLineToTwentyColumns) {
-    tracef("src/sc.c", 42, "x=%d", 7);
-    trace("C:\\work\\a.c", 1, "b");
-    trace("g:h.c", 3, "i");
-    trace("a_rather_long_file_name.c", 12345, "t");
-    EXPECT_EQ(out(), "sc.c:42             > x=7\n"
-                     "a.c:1               > b\n"
-                     "h.c:3               > i\n"
-                     "a_rather_long_file_name.c:12345> t\n");
+int echo_with_number(uint32_t number, va_list args) {
+    char body[64], text[80];
+    std::vsnprintf(body, sizeof body, "%s", args);
+    std::snprintf(text, sizeof text, "(%u) %s\n", number, body);
+    db_alert_echo(text);
+    return 7;
 }
 
-TEST_F(TraceOutput, OnlyTheFirstLineOfTracefIsAFormatAndEmptyLinesVanish) {
-    tracef("sc.c", 1, "a=%d\nb=%d", 1, 2);
-    trace("sc.c", 2, "\na=%d\n\nb\n");
-    EXPECT_EQ(out(), "sc.c:1              > a=1\n"
-                     "sc.c:1              > b=%d\n"
-                     "sc.c:2              > a=%d\n"
-                     "sc.c:2              > b\n");
+void dump_arguments() {
+    vec *args = vec_create(__FILE__, __LINE__);
+    db_dump_args(args);
+    vec_append(args, const_cast<char *>("-a"));
+    vec_append(args, const_cast<char *>("b.c"));
+    db_dump_args(args);
+    vec_destroy(args);
+    const char *argv[] = {"vq4", "x", nullptr, "never"};
+    db_dump_argv(4, argv);
 }
 
-TEST_F(TraceOutput, TextOfOnlyLineFeedsWarnsAndNothingIsWrittenWithoutAFile) {
-    EXPECT_EQ(stderr_of([] { trace("sc.c", 9, "\n\n"); }),
-              DBW "trace (at sc.c:9) contains no lines\n");
-    EXPECT_EQ(stderr_of([] { tracef("sc.c", 8, ""); }),
-              DBW "tracef (at sc.c:8) contains no lines\n");
-    EXPECT_EQ(out(), "");
-    std::fclose(gFile);
-    gFile = nullptr;
-    EXPECT_EQ(stderr_of([] {
-                  tracef("sc.c", 1, "x");
-                  trace("sc.c", 1, "\n");
-                  db_puts("p");
-                  db_printf("%d", 1);
-              }),
-              "");
-}
+// Calls made in turn on one debug-out file: the records each adds there and
+// what it warns on stderr.
+struct TraceCase {
+    void (*call)();
+    const char *records, *warnings;
+};
 
-TEST_F(TraceOutput, EnterAndExitOfOneCallLineUpAndALoneExitStaysAtZero) {
-    db_enter("f.c", 10, "outer", "n=%d", 3);
-    tracef("f.c", 11, "inside");
-    db_enter("f.c", 12, "inner", nullptr);
-    db_exit("f.c", 13, "inner", nullptr);
-    db_exit("f.c", 14, "outer", "%s", "ok");
-    EXPECT_EQ(stderr_of([] { db_exit("f.c", 15, "f", nullptr); }),
-              DBW "min debug-out indent level reached\n");
-    EXPECT_EQ(out(), "f.c:10              > ENTER outer(n=3)\n"
-                     "f.c:11              >     inside\n"
-                     "f.c:12              >     ENTER inner()\n"
-                     "f.c:13              >     EXIT inner()\n"
-                     "f.c:14              > EXIT outer() -> ok\n"
-                     "f.c:15              > EXIT f()\n");
-    EXPECT_EQ(db_indent_level(), 0u);
-    EXPECT_EQ(db_indent_columns(), 0u);
+const TraceCase kTraceCases[] = {
+    {[] { tracef("src/sc.c", 42, "x=%d", 7); }, "sc.c:42             > x=7\n", ""},
+    {[] { trace("C:\\work\\a.c", 1, "b"); }, "a.c:1               > b\n", ""},
+    {[] { trace("g:h.c", 3, "i"); }, "h.c:3               > i\n", ""},
+    {[] { trace("a_rather_long_file_name.c", 12345, "t"); }, "a_rather_long_file_name.c:12345> t\n",
+     ""},
+    {[] { tracef("sc.c", 1, "a=%d\nb=%d", 1, 2); },
+     "sc.c:1              > a=1\nsc.c:1              > b=%d\n", ""},
+    {[] { trace("sc.c", 2, "\na=%d\n\nb\n"); },
+     "sc.c:2              > a=%d\nsc.c:2              > b\n", ""},
+    {[] { trace("sc.c", 9, "\n\n"); }, "", DBW "trace (at sc.c:9) contains no lines\n"},
+    {[] { tracef("sc.c", 8, ""); }, "", DBW "tracef (at sc.c:8) contains no lines\n"},
+    {[] { db_enter("f.c", 10, "outer", "n=%d", 3); }, "f.c:10              > ENTER outer(n=3)\n",
+     ""},
+    {[] { tracef("f.c", 11, "inside"); }, "f.c:11              >     inside\n", ""},
+    {[] { db_enter("f.c", 12, "inner", nullptr); }, "f.c:12              >     ENTER inner()\n",
+     ""},
+    {[] { db_exit("f.c", 13, "inner", nullptr); }, "f.c:13              >     EXIT inner()\n", ""},
+    {[] { db_exit("f.c", 14, "outer", "%s", "ok"); }, "f.c:14              > EXIT outer() -> ok\n",
+     ""},
+    {[] { db_exit("f.c", 15, "f", nullptr); }, "f.c:15              > EXIT f()\n",
+     DBW "min debug-out indent level reached\n"},
+    {[] { tracef("f.c", 16, "%u %u", db_indent_level(), db_indent_columns()); },
+     "f.c:16              > 0 0\n", ""},
+    {[] { EXPECT_EQ(db_alert_at(echo_with_number, "src\\m.c", 12, 44, "late"), 7); },
+     "m.c:12              > (44) late\n", ""},
+    {[] { db_alert_echo("(1) plain\n"); }, "ALERT> (1) plain\n", ""},
+    {dump_arguments, "\nAPP: VQ4\nARGS: None\nARGS: -a b.c\nARGS: vq4 x\n", ""},
+    {[] { db_set_trace_width(10); }, "", ""},
+    {[] { trace("a.c", 1, "x"); }, "a.c:1     > x\n", ""},
+    {[] { db_set_trace_width(2); }, "", DBW "desired trace width (2) is < default (20)\n"},
+    {[] { trace("a.c", 1, "y"); }, "a.c:1> y\n", ""},
+    {[] {
+         std::fclose(gFile);
+         gFile = nullptr;
+         tracef("sc.c", 1, "x");
+         trace("sc.c", 1, "\n");
+         db_puts("p");
+         db_printf("%d", 1);
+     },
+     "", ""},
+};
+
+TEST_F(TraceOutput, EachCallAddsTheRecordsAndWarningsOfItsRow) {
+    for (const TraceCase &c : kTraceCases) {
+        SCOPED_TRACE("row " + std::to_string(&c - kTraceCases));
+        size_t before = out().size();
+        EXPECT_EQ(stderr_of(c.call), c.warnings);
+        EXPECT_EQ(out().substr(before), c.records);
+    }
 }
 
 TEST_F(TraceOutput, IndentationStopsAtItsLimitsInsteadOfWrapping) {
@@ -86,17 +109,6 @@ TEST_F(TraceOutput, IndentationStopsAtItsLimitsInsteadOfWrapping) {
     db_set_indent_step(4294967295u);
     db_set_indent_level(1);
     EXPECT_EQ(db_indent(), 4294967295u);
-}
-
-TEST_F(TraceOutput, TraceWidthBelowFourIsStoredAfterAWarning) {
-    EXPECT_EQ(stderr_of([] { db_set_trace_width(10); }), "");
-    trace("a.c", 1, "x");
-    EXPECT_EQ(stderr_of([] { db_set_trace_width(2); }),
-              DBW "desired trace width (2) is < default (20)\n");
-    EXPECT_EQ(db_trace_width(), 2u);
-    trace("a.c", 1, "y");
-    EXPECT_EQ(out(), "a.c:1     > x\n"
-                     "a.c:1> y\n");
 }
 
 std::string address(const void *p) {
@@ -122,34 +134,6 @@ TEST_F(TraceOutput, HexdumpOnTheHeaderLineOrOnePerLineWithPaddedCharacters) {
                          prefix + address(many + 16) + " | 71 72 73 74" + std::string(12 * 3, ' ') +
                          " | q r s t\n" + head + address(few) + ") | 41 62\n" + head +
                          address(few) + ") zero bytes\n");
-}
-
-int echo_with_number(uint32_t number, va_list args) {
-    char body[64];
-    std::vsnprintf(body, sizeof body, "%s", args);
-    char text[80];
-    std::snprintf(text, sizeof text, "(%u) %s\n", number, body);
-    db_alert_echo(text);
-    return 7;
-}
-
-TEST_F(TraceOutput, AlertCopyCarriesTheLocationOfDbAlertAtForOneMessageOnly) {
-    EXPECT_EQ(db_alert_at(echo_with_number, "src\\m.c", 12, 44, "late"), 7);
-    db_alert_echo("(1) plain\n");
-    EXPECT_EQ(out(), "m.c:12              > (44) late\n"
-                     "ALERT> (1) plain\n");
-}
-
-TEST_F(TraceOutput, ArgumentDumpsStartWithOneAppLineAndStopAtANullEntry) {
-    vec *args = vec_create(__FILE__, __LINE__);
-    db_dump_args(args);
-    vec_append(args, const_cast<char *>("-a"));
-    vec_append(args, const_cast<char *>("b.c"));
-    db_dump_args(args);
-    vec_destroy(args);
-    const char *argv[] = {"vq4", "x", nullptr, "never"};
-    db_dump_argv(4, argv);
-    EXPECT_EQ(out(), "\nAPP: VQ4\nARGS: None\nARGS: -a b.c\nARGS: vq4 x\n");
 }
 
 } // namespace

@@ -42,9 +42,9 @@ inline void expect_in_fresh_process(const std::function<std::string()> &check) {
         ::testing::ExitedWithCode(0), "");
 }
 
-// "" when got equals want, else both texts for the failure message.
-inline std::string compare_text(const std::string &got, const std::string &want) {
-    return got == want ? "" : "--- got:\n" + got + "--- want:\n" + want;
+// "" when got holds want, else both texts for the failure message.
+inline std::string lacks(const std::string &got, const std::string &want) {
+    return got.find(want) != std::string::npos ? "" : "--- got:\n" + got + "--- lacks:\n" + want;
 }
 
 } // namespace container_test

@@ -23,7 +23,8 @@ struct Big {
 
 } // namespace
 
-TEST(OsSortTest, SortsRandomSortedReversedEqualAndLargeElements) {
+TEST(OsSortDeathTest, SortsRandomSortedReversedEqualAndLargeElementsAndAssertsOnNullBase) {
+    EXPECT_DEATH(os_sort(nullptr, 2, sizeof(int), compare_ints), "Assertion failed: vbase");
     std::mt19937 rng(7);
     for (int n : {0, 1, 2, 3, 17, 1000, 4097}) {
         std::vector<int> random(n), sorted(n), equal(n, 5);
@@ -45,14 +46,9 @@ TEST(OsSortTest, SortsRandomSortedReversedEqualAndLargeElements) {
                                [](const Big &a, const Big &b) { return a.key < b.key; }));
 }
 
-TEST(OsSortDeathTest, NullBaseWithTwoElementsAsserts) {
-    EXPECT_DEATH(os_sort(nullptr, 2, sizeof(int), compare_ints), "Assertion failed: vbase");
-}
-
 TEST(OsBsearchTest, FindsEveryElementAndMissesGaps) {
     std::vector<int> v(100);
-    for (int i = 0; i < 100; ++i)
-        v[i] = i * 2;
+    std::generate(v.begin(), v.end(), [n = 0]() mutable { return 2 * n++; });
     for (int key = -1; key < 200; ++key) {
         const void *found = os_bsearch(&key, v.data(), v.size(), sizeof(int), compare_ints);
         EXPECT_EQ(found, key >= 0 && key % 2 == 0 ? &v[key / 2] : nullptr) << key;

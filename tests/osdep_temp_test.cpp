@@ -79,8 +79,9 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept)
             ExitedWithCode(status), "");
         std::set<std::string> names = listing(scratch.path());
         EXPECT_EQ(names.size(), keep ? 3u : 0u) << "exit status " << status;
-        if (keep) // "dir", "file" and the private directory, last in order
+        if (keep) { // "dir", "file" and the private directory, last in order
             EXPECT_TRUE(fs::exists(scratch.path() / *names.rbegin() / "vq4_tmp_0.cmd"));
+        }
     }
 }
 

@@ -134,8 +134,9 @@ TEST(OsPopenTest, FailuresGiveNullRunNothingAndLeaveTheStreamsAlone) {
         std::fprintf(stderr, "err\n");
         std::fflush(stdout);
         EXPECT_EQ(GetCapturedStderr() + GetCapturedStdout(), "err\nout\n") << "call " << call;
-        if (call == kNone) // no capture file was even named
+        if (call == kNone) { // no capture file was even named
             EXPECT_EQ(name_number(take(os_tmpfile_name_plain())), before + 1);
+        }
     }
 }
 

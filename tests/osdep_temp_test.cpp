@@ -48,11 +48,13 @@ bool is_private_dir_of(const std::string &dir, const std::string &base, char let
 
 } // namespace
 
-TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtNormalAndFatalExits) {
-    for (int status : {0, 1}) { // 1: how a fatal message ends the process
+TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept) {
+    // Status 1 is how a fatal message ends the process.
+    for (auto [status, keep] : {std::pair{0, false}, {1, false}, {0, true}}) {
         EXPECT_EXIT(
             {
                 use_scratch_as_temp();
+                os_keep_temps(keep);
                 std::string first = take(os_tmpfile_name(".cmd"));
                 std::string dir = dir_of(first);
                 CHILD_CHECK(is_private_dir_of(dir, scratch.str(), 'A'));
@@ -75,23 +77,12 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtNormalAndFatalE
                 std::exit(status);
             },
             ExitedWithCode(status), "");
-        EXPECT_TRUE(scratch.empty()) << "exit status " << status;
+        std::set<std::string> names = listing(scratch.path());
+        EXPECT_EQ(names.size(), keep ? 3u : 0u) << "exit status " << status;
+        if (keep) { // "dir", "file" and the private directory, last in order
+            EXPECT_TRUE(fs::exists(scratch.path() / *names.rbegin() / "vq4_tmp_0.cmd"));
+        }
     }
-}
-
-TEST_F(OsTempDeathTest, KeepTemporariesLeavesEverythingInPlace) {
-    EXPECT_EXIT(
-        {
-            use_scratch_as_temp();
-            os_keep_temps(true);
-            CHILD_CHECK(write_file(host(take(os_tmpfile_name("txt"))), "kept"));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    std::set<std::string> names = listing(scratch.path());
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(names.begin()->starts_with("vqA"));
-    EXPECT_TRUE(fs::exists(scratch.path() / *names.begin() / "vq4_tmp_0.txt"));
 }
 
 TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
@@ -179,7 +170,7 @@ TEST(OsMkdirTest, CreatesThreeMissingLevelsAndEnsureDirFollowsTheTable) {
     EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
 }
 
-TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndRefusesWhatIsNoDirectory) {
+TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     ScratchDir scratch;
     const fs::path &s = scratch.path();
     fs::create_directories(s / "t" / "a" / "b");
@@ -195,48 +186,34 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndRefusesWhatIsNoDirectory) 
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), -1);
     EXPECT_EQ(os_rmdir_r(scratch.win("file").c_str()), -1);
     EXPECT_EQ(os_rmdir_r(nullptr), -1);
-}
-
-TEST(OsRmdirTest, FirstFailingRemovalStopsTheWalk) {
-    ScratchDir scratch;
-    fs::create_directories(scratch.path() / "t");
-    ASSERT_TRUE(write_file(scratch.path() / "t" / "f", "x"));
+    // The first failing removal stops the walk; an unreadable directory is left.
+    fs::create_directories(s / "t");
+    ASSERT_TRUE(write_file(s / "t" / "f", "x"));
     plat_fail_next(PLAT_CALL_REMOVE, EACCES);
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), -1);
     plat_fail_reset();
-    EXPECT_TRUE(fs::exists(scratch.path() / "t" / "f"));
+    EXPECT_TRUE(fs::exists(s / "t" / "f"));
     plat_fail_next(PLAT_CALL_OPENDIR, EACCES);
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), 0);
     plat_fail_reset();
-    EXPECT_TRUE(fs::exists(scratch.path() / "t"));
+    EXPECT_TRUE(fs::exists(s / "t"));
 }
 
 TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
     ScratchDir scratch;
     ASSERT_TRUE(write_file(scratch.path() / "Five.TXT", "12345"));
-    std::string file = scratch.win("Five.TXT");
-    std::string missing = scratch.win("missing"), dir = scratch.str();
-    struct Row {
-        const char *path;
-        int exists, is_dir, size;
-        bool exact;
-    } rows[] = {{file.c_str(), 1, 0, 5, true},
-                {dir.c_str(), 1, 1, -1, true},
-                {missing.c_str(), 0, 0, 0, false},
-                {nullptr, 0, 0, 0, false}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.path ? row.path : "(null)");
-        EXPECT_EQ(os_file_exists(row.path), row.exists);
-        EXPECT_EQ(os_is_dir(row.path), row.is_dir);
-        if (row.size >= 0) {
-            EXPECT_EQ(os_file_size(row.path), row.size);
-        }
-        EXPECT_EQ(os_file_exists_exact(row.path), row.exact);
-    }
+    std::string file = scratch.win("Five.TXT"), missing = scratch.win("missing");
+    const char *f = file.c_str(), *d = scratch.path().c_str();
+    EXPECT_TRUE(os_file_exists(f) && !os_is_dir(f) && os_file_exists_exact(f));
+    EXPECT_TRUE(os_file_exists(d) && os_is_dir(d) && os_file_exists_exact(d));
+    EXPECT_EQ(os_file_size(f), 5);
     EXPECT_FALSE(os_file_exists_exact(scratch.win("five.txt").c_str()));
+    for (const char *absent : {missing.c_str(), static_cast<const char *>(nullptr)}) {
+        EXPECT_FALSE(os_file_exists(absent) || os_is_dir(absent) || os_file_exists_exact(absent));
+        EXPECT_EQ(os_file_size(absent), 0);
+        EXPECT_EQ(os_short_path(absent), nullptr);
+    }
     EXPECT_EQ(take(os_getcwd()), fs::current_path().string());
     EXPECT_EQ(fs::path(take(os_program_path())).filename(), "vq4_unit_tests");
-    EXPECT_EQ(take(os_short_path(file.c_str())), file);
-    EXPECT_EQ(os_short_path(missing.c_str()), nullptr);
-    EXPECT_EQ(os_short_path(nullptr), nullptr);
+    EXPECT_EQ(take(os_short_path(f)), file);
 }

@@ -56,9 +56,6 @@ class ScratchDir {
         fs::remove_all(path_, ignored);
         os_setenv(kVariable, "");
     }
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-
     const fs::path &path() const { return path_; }
     std::string str() const { return path_.string(); }
     // The path of name inside the directory, joined with a backslash the

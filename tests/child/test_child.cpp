@@ -16,10 +16,11 @@
 // into one file keeps the order in which it was written.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -28,44 +29,32 @@ void put_line(FILE *stream, const char *text) {
     std::fflush(stream);
 }
 
-bool is_command(const char *word) {
-    static const char *const commands[] = {"out", "err", "exit", "signal", "tmpnam"};
-    for (const char *c : commands)
-        if (std::strcmp(word, c) == 0)
-            return true;
-    return false;
-}
-
-// Runs the command at argv[i] with its operand argv[i + 1].
-void run_command(int argc, char **argv, int i) {
-    const char *command = argv[i];
-    const char *operand = i + 1 < argc ? argv[i + 1] : "";
-    if (std::strcmp(command, "out") == 0)
-        put_line(stdout, operand);
-    else if (std::strcmp(command, "err") == 0)
-        put_line(stderr, operand);
-    else if (std::strcmp(command, "exit") == 0)
-        std::exit(std::atoi(operand));
-    else if (std::strcmp(command, "signal") == 0)
-        std::raise(std::atoi(operand));
-    else if (std::strcmp(command, "tmpnam") == 0)
-        for (int n = std::atoi(operand); n > 0; --n)
-            put_line(stdout, plat_tmpnam(nullptr));
-    else {
-        std::fprintf(stderr, "vq4_test_child: unknown command \"%s\"\n", command);
-        std::exit(2);
-    }
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || !is_command(argv[1])) {
+    const std::string_view commands[] = {"out", "err", "exit", "signal", "tmpnam"};
+    if (argc < 2 ||
+        std::find(std::begin(commands), std::end(commands), argv[1]) == std::end(commands)) {
         for (int i = 1; i < argc; ++i)
             std::printf("[%s]\n", argv[i]);
         return 0;
     }
-    for (int i = 1; i < argc; i += 2)
-        run_command(argc, argv, i);
+    for (int i = 1; i < argc; i += 2) {
+        const std::string_view command = argv[i];
+        const char *operand = i + 1 < argc ? argv[i + 1] : "";
+        if (command == "out" || command == "err")
+            put_line(command == "out" ? stdout : stderr, operand);
+        else if (command == "exit")
+            std::exit(std::atoi(operand));
+        else if (command == "signal")
+            std::raise(std::atoi(operand));
+        else if (command == "tmpnam")
+            for (int n = std::atoi(operand); n > 0; --n)
+                put_line(stdout, plat_tmpnam(nullptr));
+        else {
+            std::fprintf(stderr, "vq4_test_child: unknown command \"%s\"\n", argv[i]);
+            return 2;
+        }
+    }
     return 0;
 }

@@ -238,7 +238,7 @@ TEST_F(MessageFiles, NewerFileChangesTextsAndIgnoresUnknownNumbers) {
 TEST_F(MessageFiles, OnlyANewerReadableFileReplacesTheCatalogue) {
     alert_init();
     std::string old = tree.write("o\\19990101000000_en.msgs", "900 F old %s\n");
-    std::string trace = trace_of([&] { EXPECT_EQ(open_edf(old.c_str()), 1); });
+    std::string trace = debug_out_of([&] { EXPECT_EQ(open_edf(old.c_str()), 1); }, 1);
     EXPECT_NE(trace.find("\"" + old + "\" is not newer than \"" + alert_builtin_name() + "\""),
               std::string::npos)
         << trace;

@@ -339,7 +339,7 @@ TEST_F(Alert, HookRunsBeforePrintedReportsAndAlertsEchoIntoTheDebugFile) {
 
     alert_init();
     g_out.clear();
-    EXPECT_EQ(trace_of([] { alert_msg(917), alert_print("plain"); }, 8),
+    EXPECT_EQ(debug_out_of([] { alert_msg(917), alert_print("plain"); }, 8),
               "ALERT> (917) argument too long\nALERT> plain\n");
     EXPECT_EQ(g_out, "(917) argument too long\nplain\n");
 }

@@ -4,7 +4,7 @@
 // capture of what a call writes into the debug-out file.
 #pragma once
 
-#include "common/vqdebug.h"
+#include "tests/debug_out_capture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,20 +51,3 @@ class TempTree {
   private:
     std::filesystem::path root_;
 };
-
-// Runs f with gDebugFlags set to flags and a temporary debug-out file in
-// place; returns what f wrote into it. The previous stream and flags return.
-template <typename F> std::string trace_of(F f, uint32_t flags = 1) {
-    FILE *out = std::tmpfile(), *saved = gFile;
-    uint32_t saved_flags = gDebugFlags;
-    gFile = out;
-    gDebugFlags = flags;
-    f();
-    gDebugFlags = saved_flags;
-    gFile = saved;
-    std::string text(std::ftell(out), '\0');
-    std::rewind(out);
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    std::fclose(out);
-    return text;
-}

@@ -1,8 +1,6 @@
 // Helpers shared by the container and string cache tests.
 #pragma once
 
-#include "common/vqdebug.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,21 +9,6 @@
 #include <string>
 
 namespace container_test {
-
-// Runs report (or any writer of the debug-out file) with the debug-out
-// stream pointed at a temporary file and returns what it wrote.
-inline std::string capture_debug_out(const std::function<void()> &report) {
-    FILE *saved = gFile;
-    gFile = std::tmpfile();
-    report();
-    std::string text;
-    std::rewind(gFile);
-    for (int c; (c = std::fgetc(gFile)) != EOF;)
-        text.push_back(static_cast<char>(c));
-    std::fclose(gFile);
-    gFile = saved;
-    return text;
-}
 
 // Runs check in a newly started copy of the test program, so that process-wide
 // state (master lists, tracking flags, the cache limit) starts from scratch.

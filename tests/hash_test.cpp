@@ -2,6 +2,7 @@
 
 #include "common/stringcache.h"
 #include "container_test_support.h"
+#include "debug_out_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-using container_test::capture_debug_out;
 using container_test::expect_in_fresh_process;
 using container_test::lacks;
 using Items = std::vector<uintptr_t>;
@@ -116,7 +116,7 @@ TEST_F(HashDeathTest, ZeroBucketsFailTheSizeAssertion) {
 TEST_F(HashTest, TrackingCountsAndTracesEveryClashAndTheBucketsInUse) {
     expect_in_fresh_process([] {
         hash *untracked = table(3, 1);
-        std::string never_on = capture_debug_out(hash_report);
+        std::string never_on = debug_out_of(hash_report);
         if (!never_on.empty() || untracked->track != nullptr)
             return "tracking never switched on, yet:\n" + never_on;
         hash_track(true);
@@ -128,7 +128,7 @@ TEST_F(HashTest, TrackingCountsAndTracesEveryClashAndTheBucketsInUse) {
                            std::to_string(use->track->max_utilisation) + " ";
         hash_clear(use);
         gDebugFlags = 1; // this process ends with the check
-        std::string trace = capture_debug_out([h] {
+        std::string trace = debug_out_of([h] {
             for (uintptr_t k = 1; k <= 5; ++k)
                 hash_insert(h, ptr(k), ptr(k * 2), "caller.c", 77);
         });
@@ -160,7 +160,7 @@ TEST_F(HashTest, ReportListsTablesMostClashesFirstWithTheirFlags) {
         void *gone_address = gone;
         hash_destroy(gone);
         hash *copy = hash_copy(busy, "copy.c", 1); // copies are never reported
-        std::string got = capture_debug_out(hash_report);
+        std::string got = debug_out_of(hash_report);
         char line[200];
         auto row = [&line](const void *p, const char *fields) {
             std::snprintf(line, sizeof line, "# %p    %s\n", p, fields);

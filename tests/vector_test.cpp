@@ -1,6 +1,7 @@
 #include "common/vector.h"
 
 #include "container_test_support.h"
+#include "debug_out_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-using container_test::capture_debug_out;
 using container_test::expect_in_fresh_process;
 using container_test::lacks;
 using Items = std::vector<uintptr_t>;
@@ -191,7 +191,7 @@ TEST_F(VecDeathTest, NullArgumentsAndLoopsWithoutResetFailTheNamedAssertion) {
 TEST_F(VecTest, ReportListsLivingVectorsAndSumsPerSiteSinceTrackingWasLastOn) {
     expect_in_fresh_process([] {
         vec *before = vec_create("early.c", 1);
-        if (!capture_debug_out(vec_report).empty() || before->track != nullptr)
+        if (!debug_out_of(vec_report).empty() || before->track != nullptr)
             return std::string("a report or record before tracking was switched on");
         vec_track(true);
         vec *first = vec_create("first.c", 1);
@@ -211,7 +211,7 @@ TEST_F(VecTest, ReportListsLivingVectorsAndSumsPerSiteSinceTrackingWasLastOn) {
         vec_append(small, item(2));
         vec_pop(small);
         vec *copy = vec_copy(small, "copy.c", 3);
-        std::string got = capture_debug_out(vec_report);
+        std::string got = debug_out_of(vec_report);
         char living[300], rows[600];
         std::snprintf(living, sizeof living,
                       "# Living Vector Master List:\n"

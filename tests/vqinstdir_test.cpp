@@ -50,15 +50,15 @@ TEST_F(InstallTree, DiscoveryFromBinFindsVersionAndInstallation) {
     };
     for (const auto &f : failures) {
         vqinstdir_reset(f.program.c_str());
-        std::string trace = trace_of([] { EXPECT_FALSE(set_vqinstall_paths()); });
+        std::string trace = debug_out_of([] { EXPECT_FALSE(set_vqinstall_paths()); }, 1);
         EXPECT_NE(trace.find(f.trace), std::string::npos) << f.program << "\n" << trace;
         EXPECT_EQ(vqinstdir(VQINSTDIR_VERSION), nullptr) << f.program;
         EXPECT_EQ(vqinstdir(VQINSTDIR_INSTALL), nullptr) << f.program;
         EXPECT_EQ(reg_instdir(REG_DIR_BASE), nullptr) << f.program;
     }
-    EXPECT_NE(
-        trace_of([] { reg_instdir(REG_DIR_BIN); }).find("Could not locate installation directory"),
-        std::string::npos);
+    EXPECT_NE(debug_out_of([] { reg_instdir(REG_DIR_BIN); }, 1)
+                  .find("Could not locate installation directory"),
+              std::string::npos);
 }
 
 TEST_F(InstallTree, KindsJoinTheirNamesToTheVersionDirectoryAndAreInterned) {

@@ -1,12 +1,15 @@
 # Checks the built-in message catalogue and turns it into a C++ source.
 #
-#   cmake -DINPUT=<catalogue.msgs> -DOUTPUT=<generated.cpp> -P embed_catalogue.cmake
+#   cmake -DINPUT=<catalogue.msgs> -DOUTPUT=<generated.cpp> [-DNUMBERS=<alert_numbers.h>]
+#         -P embed_catalogue.cmake
 #
 # The catalogue is plain text: comment lines beginning with '#', then rows
 # "number type text". The build fails, naming the line, when a line is 256
 # characters or longer, holds a byte other than printable ASCII or tab, is a
 # row without number, type or text, has a type other than F, E, M or a
 # warning level -9..9, or a number that is not above the previous row's.
+# With NUMBERS, every row X(NAME, number, type) of that header must name a
+# number of the catalogue whose type is exactly the type the code expects.
 # The generated source defines alert_builtin_catalogue as a NUL-terminated
 # byte array (a byte array has no length limit in any compiler, unlike a
 # string literal) and alert_builtin_catalogue_size.
@@ -68,10 +71,32 @@ while(NOT rest STREQUAL "")
         catalogue_error(${lineno} "number ${number} does not follow ${previous} in ascending order")
     endif()
     set(previous ${number})
+    set(type_of_${number} ${type})
     math(EXPR rows "${rows} + 1")
 endwhile()
 if(rows EQUAL 0)
     message(FATAL_ERROR "${INPUT}: the catalogue has no rows")
+endif()
+
+if(NUMBERS)
+    file(READ "${NUMBERS}" header)
+    string(REGEX MATCHALL "X\\(MSG_[A-Z_]+, [0-9]+, [^)]+\\)" named "${header}")
+    if(NOT named)
+        message(FATAL_ERROR "${NUMBERS}: no named message numbers found")
+    endif()
+    foreach(row IN LISTS named)
+        string(REGEX MATCH "X\\((MSG_[A-Z_]+), ([0-9]+), ([^)]+)\\)" _ "${row}")
+        set(name ${CMAKE_MATCH_1})
+        set(number ${CMAKE_MATCH_2})
+        set(expected ${CMAKE_MATCH_3})
+        if(NOT DEFINED type_of_${number})
+            message(FATAL_ERROR "${NUMBERS}: ${name} names ${number}, which the catalogue lacks")
+        endif()
+        if(NOT type_of_${number} STREQUAL expected)
+            message(FATAL_ERROR "${NUMBERS}: ${name} expects ${number} to have type ${expected}; "
+                                "the catalogue gives ${type_of_${number}}")
+        endif()
+    endforeach()
 endif()
 
 # Hex of the normalised text, sixteen bytes to a line.

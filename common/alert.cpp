@@ -10,6 +10,7 @@
 #include "common/alert.h"
 
 #include "common/alert_catalogue.h"
+#include "common/alert_numbers.h"
 #include "common/hash.h"
 #include "common/osdep.h"
 #include "common/registry.h"
@@ -33,9 +34,6 @@ namespace {
 constexpr const char *kNoDescription =
     "An error, warning or message was generated, but no description is available";
 constexpr const char *kMalformedRow = "Malformed error information on line %u, in file %s\n";
-constexpr uint32_t kMalformedNumber = 3;
-constexpr uint32_t kTooManyErrorsNumber = 1;
-constexpr uint32_t kInternalErrorNumber = 5;
 constexpr uint32_t kFilePieceLimit = 255; // characters per piece of a message file line
 constexpr uint32_t kTextBufferSize = 512;
 constexpr uint32_t kLineBufferSize = 8192;
@@ -139,22 +137,6 @@ const char *builtin_text_copy() {
 // Tracing
 // ---------------------------------------------------------------------------
 
-#define ALERT_ENTER(func, ...)                                                                     \
-    do {                                                                                           \
-        if (gDebugFlags)                                                                           \
-            db_enter(__FILE__, __LINE__, func, __VA_ARGS__);                                       \
-    } while (0)
-#define ALERT_EXIT(func, ...)                                                                      \
-    do {                                                                                           \
-        if (gDebugFlags)                                                                           \
-            db_exit(__FILE__, __LINE__, func, __VA_ARGS__);                                        \
-    } while (0)
-#define ALERT_TRACE(...)                                                                           \
-    do {                                                                                           \
-        if (gDebugFlags & 1)                                                                       \
-            tracef(__FILE__, __LINE__, __VA_ARGS__);                                               \
-    } while (0)
-
 const char *or_null(const char *s) {
     return s ? s : "(null)";
 }
@@ -244,7 +226,7 @@ void classify_type(std::string_view token, uint32_t &type, int32_t &level) {
 }
 
 void report_malformed(uint32_t line_number, const char *catalogue_name) {
-    alert_typed_msg(kMalformedNumber, "M", kMalformedRow, line_number, catalogue_name);
+    alert_typed_msg(MSG_MALFORMED_ROW, "M", kMalformedRow, line_number, catalogue_name);
 }
 
 // Walks catalogue text line by line (pieces of at most piece_limit
@@ -354,7 +336,7 @@ vec *read_edf_impl(const char *path) {
     if (!is_builtin_name(path)) {
         std::string content;
         if (!read_file(path, content)) {
-            ALERT_TRACE("cannot read message file \"%s\"", path);
+            DB_TRACE("cannot read message file \"%s\"", path);
             return nullptr;
         }
         file_table = vec_create(__FILE__, __LINE__);
@@ -459,7 +441,7 @@ int open_edf_impl(const char *path) {
     if (!rep.initialised)
         alert_init();
     if (cat.current_file && !is_newer(path, cat.current_file)) {
-        ALERT_TRACE("\"%s\" is not newer than \"%s\"", path, cat.current_file);
+        DB_TRACE("\"%s\" is not newer than \"%s\"", path, cat.current_file);
         return 1;
     }
     return read_edf(path) ? 1 : 0;
@@ -699,7 +681,7 @@ int print_line() {
     else
         line.data[kLineLimit - 1] = '\n';
     line.data[line.length] = '\0';
-    if (gDebugFlags & 8)
+    if (gDebugFlags & DB_FLAG_ALERTS)
         db_alert_echo(line.data);
     if (rep.output)
         return rep.output(line.data);
@@ -728,7 +710,7 @@ int print_report(uint32_t number, LineClass cls, const char *text, va_list args)
 void count_error() {
     uint32_t before = rep.errors++;
     if (before >= rep.max_errors) {
-        alert_typed_msg(kTooManyErrorsNumber, "M", "too many errors (%u)", rep.errors);
+        alert_typed_msg(MSG_TOO_MANY_ERRORS, "M", "too many errors (%u)", rep.errors);
         exit_after_cleanup();
     }
 }
@@ -893,7 +875,7 @@ uint32_t alert_parse_catalogue(const char *text, uint32_t size, const char *name
 }
 
 uint32_t findMsgFiles(const char *directory, int language, vec *list) {
-    ALERT_ENTER("findMsgFiles", "\"%s\", %d", or_null(directory), language);
+    DB_ENTER("findMsgFiles", "\"%s\", %d", or_null(directory), language);
     uint32_t found = 0;
     plat_dir *dir = directory && list && os_is_dir(directory) ? plat_opendir(directory) : nullptr;
     if (dir) {
@@ -909,14 +891,14 @@ uint32_t findMsgFiles(const char *directory, int language, vec *list) {
         }
         plat_closedir(dir);
     }
-    ALERT_EXIT("findMsgFiles", "%u", found);
+    DB_EXIT("findMsgFiles", "%u", found);
     return found;
 }
 
 const char *msg_filename(int language) {
-    ALERT_ENTER("msg_filename", "%d", language);
+    DB_ENTER("msg_filename", "%d", language);
     const char *chosen = msg_filename_impl(language);
-    ALERT_EXIT("msg_filename", "\"%s\"", chosen);
+    DB_EXIT("msg_filename", "\"%s\"", chosen);
     return chosen;
 }
 
@@ -928,28 +910,28 @@ uint64_t getMsgFileVersion(const char *path) {
 }
 
 vec *read_edf(const char *path) {
-    ALERT_ENTER("read_edf", "\"%s\"", or_null(path));
+    DB_ENTER("read_edf", "\"%s\"", or_null(path));
     vec *table = path ? read_edf_impl(path) : nullptr;
-    ALERT_EXIT("read_edf", "%s", table ? "table" : "(null)");
+    DB_EXIT("read_edf", "%s", table ? "table" : "(null)");
     return table;
 }
 
 int open_edf(const char *path) {
-    ALERT_ENTER("open_edf", "\"%s\"", or_null(path));
+    DB_ENTER("open_edf", "\"%s\"", or_null(path));
     int result = path ? open_edf_impl(path) : 0;
-    ALERT_EXIT("open_edf", "%d", result);
+    DB_EXIT("open_edf", "%d", result);
     return result;
 }
 
 int open_edf_dir(const char *directory) {
-    ALERT_ENTER("open_edf_dir", "\"%s\"", or_null(directory));
+    DB_ENTER("open_edf_dir", "\"%s\"", or_null(directory));
     int result = directory ? open_edf_dir_impl(directory) : 0;
-    ALERT_EXIT("open_edf_dir", "%d", result);
+    DB_EXIT("open_edf_dir", "%d", result);
     return result;
 }
 
 int alert_set_language(int language) {
-    ALERT_ENTER("alert_set_language", "%d", language);
+    DB_ENTER("alert_set_language", "%d", language);
     if (!rep.initialised)
         alert_init();
     const char *name = msg_filename(language);
@@ -958,7 +940,7 @@ int alert_set_language(int language) {
         alert_print("Could not open message file %s\n", name);
         exit_after_cleanup();
     }
-    ALERT_EXIT("alert_set_language", "%d", result);
+    DB_EXIT("alert_set_language", "%d", result);
     return result;
 }
 
@@ -1086,7 +1068,7 @@ void alert_fatal(int code) {
     const char *prog = vqinstdir_program_path();
     const char *base = prog ? os_path_tail(prog) : nullptr;
     const char *prefix = base && *base ? base : "VQ4";
-    alert_msg(kInternalErrorNumber, sc_printf("%s%s fatal error %d", "", prefix, code));
+    alert_msg(MSG_INTERNAL_ERROR, sc_printf("%s%s fatal error %d", "", prefix, code));
     std::exit(code ? code : 1);
 }
 
@@ -1132,11 +1114,11 @@ int alert_continue(int done, const char *format, ...) {
 void alert_init(void) {
     if (rep.initialised)
         return;
-    ALERT_ENTER("alert_init", nullptr);
+    DB_ENTER("alert_init", nullptr);
     rep.initialised = true; // before the load: its malformed-row reports come back here
     set_templates(nullptr, nullptr, nullptr, false);
     read_edf(msg_filename(REG_LANG_NONE));
-    ALERT_EXIT("alert_init", "\"%s\"", or_null(cat.current_file));
+    DB_EXIT("alert_init", "\"%s\"", or_null(cat.current_file));
 }
 
 uint32_t set_maxerrors(uint32_t n) {

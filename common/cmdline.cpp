@@ -2,6 +2,7 @@
 #include "common/cmdline.h"
 
 #include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/osdep.h"
 #include "common/registry.h"
 #include "common/stringcache.h"
@@ -19,9 +20,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint32_t MSG_ARGUMENT_TOO_LONG = 917;
-constexpr uint32_t MSG_COMMAND_FILE_RECURSION = 2099;
 
 // One token holds at most this many characters (the reader's buffer is one
 // byte longer for the terminating zero).
@@ -276,7 +274,7 @@ vec *cmdline_build(int32_t count, const char *const *vector, cmdline_callback ca
 
 vec *cmdline_parse_with(int32_t count, const char *const *vector, cmdline_callback callback) {
     vec *result = cmdline_build(count, vector, callback);
-    if (gDebugFlags != 0) {
+    if (DB_TRACING()) {
         db_dump_argv(count, vector);
     }
     return result;

@@ -208,7 +208,7 @@ int hash_insert(hash *h, const void *key, void *value, const char *file, int lin
         VQ4_ASSERT(is_alive(h), "is_alive(h)");
         hash_track_record *rec = h->track;
         if (walked > 0) {
-            if ((gDebugFlags & 1) != 0)
+            if (DB_TRACING_LINES())
                 tracef(file, line, "HASH @ %s:%d (%u/%u) clashed %d times inserting (%p,%p)",
                        rec->file, rec->line, h->count, h->size, walked, key, value);
             rec->clashes += static_cast<uint32_t>(walked);

@@ -3,6 +3,7 @@
 #include "common/stringcache.h"
 
 #include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/hash.h"
 #include "common/osdep.h"
 #include "common/vq4assert.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kOutOfMemory = 296;
 constexpr uint32_t kMinScratchBytes = 4096;
 constexpr uint32_t kHeapPrintfBytes = 4096;
 constexpr uint32_t kReadChunkBytes = 1024;
@@ -572,7 +572,7 @@ const char *sc_full_path(const char *path) {
 void *must_alloc(uint32_t count) {
     void *block = std::calloc(count != 0 ? count : 1, 1);
     if (block == nullptr)
-        alert_msg(kOutOfMemory);
+        alert_msg(MSG_OUT_OF_MEMORY);
     return block;
 }
 

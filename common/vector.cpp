@@ -3,6 +3,7 @@
 #include "common/vector.h"
 
 #include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/freecache.h"
 #include "common/stringcache.h"
 #include "common/vq4assert.h"
@@ -27,7 +28,6 @@ namespace {
 constexpr unsigned kAlive = 1;
 constexpr uint32_t kDefaultInitialCapacity = 10;
 constexpr uint32_t kMaxKeptIterators = 8192;
-constexpr uint32_t kOutOfMemory = 296;
 
 bool gTracking = false;
 vec *gMasterList = nullptr;
@@ -186,13 +186,13 @@ void vec_reserve(vec *p, uint32_t n) {
         capacity *= 2;
     uint64_t bytes = capacity * sizeof(void *);
     if (bytes > UINT32_MAX)
-        alert_msg(kOutOfMemory); // the buffer size is a 32-bit quantity
+        alert_msg(MSG_OUT_OF_MEMORY); // the buffer size is a 32-bit quantity
     // The buffer is resized in place where the heap allows. Only the first
     // count slots carry over; the rest count as never written, so they read
     // as null (vec_set clears them when it first reaches past them).
     void *data = std::realloc(p->data, bytes);
     if (data == nullptr)
-        alert_msg(kOutOfMemory);
+        alert_msg(MSG_OUT_OF_MEMORY);
     p->data = static_cast<void **>(data);
     p->capacity = static_cast<uint32_t>(capacity);
     p->written = 0;

@@ -7,6 +7,7 @@
 // an item matches (the first whose name is a case-insensitive prefix of the
 // item) and the order of the regenerated options.
 #include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/hash.h"
 #include "common/osdep.h"
 #include "common/skiplist.h"
@@ -32,11 +33,8 @@ bool gDefaultOut = true;
 
 namespace {
 
-constexpr uint32_t kFlagAdt = 16;
 constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 0;
-constexpr uint32_t kMsgCannotOpen = 141;
-constexpr uint32_t kMsgAssertBase = 1504;
 constexpr const char *kDefaultOutFormat = "vq4-%u.out";
 constexpr const char *kDefaultPackage = "vq4_package.zip";
 constexpr const char *kAssertWords[] = {"ignore", "fatal", "error", "warning"};
@@ -67,7 +65,7 @@ const char *default_out_name() {
 FILE *open_debug_out(const char *path, const char *mode) {
     FILE *fp = plat_fopen(path, mode);
     if (fp == nullptr)
-        alert_msg_once_noline(kMsgCannotOpen, "debug-out", path);
+        alert_msg_once_noline(MSG_CANT_OPEN_FILE, "debug-out", path);
     return fp;
 }
 
@@ -216,11 +214,16 @@ const char *gen_num(uint32_t, const char *callee, const db_option *) {
 }
 
 constexpr db_option kOptions[] = {
-    {1, "default", nullptr, gen_flag},     {1, "on", nullptr, gen_flag},
-    {0, "out", handle_out, gen_out},       {2, "sdb", nullptr, gen_flag},
-    {4, "dwarf", nullptr, gen_flag},       {0, "zip", handle_zip, gen_zip},
-    {8, "alerts", nullptr, gen_flag},      {0, "assert", handle_assert, gen_assert},
-    {0, "debug", handle_debug, gen_debug}, {kFlagAdt, "adt", nullptr, gen_flag},
+    {DB_FLAG_TRACE, "default", nullptr, gen_flag},
+    {DB_FLAG_TRACE, "on", nullptr, gen_flag},
+    {0, "out", handle_out, gen_out},
+    {DB_FLAG_SDB, "sdb", nullptr, gen_flag},
+    {DB_FLAG_DWARF, "dwarf", nullptr, gen_flag},
+    {0, "zip", handle_zip, gen_zip},
+    {DB_FLAG_ALERTS, "alerts", nullptr, gen_flag},
+    {0, "assert", handle_assert, gen_assert},
+    {0, "debug", handle_debug, gen_debug},
+    {DB_FLAG_ADT, "adt", nullptr, gen_flag},
     {0, "num", handle_num, gen_num},
 };
 
@@ -265,7 +268,7 @@ void db_parse_options(const char *optstr) {
         gFilePath = default_out_name();
         gFile = open_debug_out(gFilePath, "w");
     }
-    if ((gDebugFlags & kFlagAdt) != 0) {
+    if ((gDebugFlags & DB_FLAG_ADT) != 0) {
         hash_track(true);
         skiplist_track(1);
         vec_track(true);
@@ -293,7 +296,7 @@ const char *db_gen_options(uint32_t caller, const char *callee) {
 
 void db_assert(const char *cond, const char *src, int line) {
     if (gAssertLevel >= 1 && gAssertLevel <= 3)
-        alert_msg_noline(kMsgAssertBase - gAssertLevel, cond, src, line);
+        alert_msg_noline(MSG_ASSERT_BASE - gAssertLevel, cond, src, line);
 }
 
 void db_warning(const char *fmt, ...) {
@@ -310,7 +313,7 @@ const char *db_version(void) {
 }
 
 void db_reset_for_testing(void) {
-    if ((gDebugFlags & kFlagAdt) != 0) {
+    if ((gDebugFlags & DB_FLAG_ADT) != 0) {
         hash_track(false);
         skiplist_track(0);
         vec_track(false);

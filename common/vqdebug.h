@@ -37,10 +37,18 @@ typedef struct vec vec;
 // Settings
 // ---------------------------------------------------------------------------
 
-// OR of the flags of all debug options given: 1 trace, 2 sdb, 4 dwarf,
-// 8 alerts (alert messages copied into the debug-out file), 16 adt
-// (container master lists). Modules test it before every trace call: the
-// whole word for db_enter/db_exit, flag 1 for tracef/trace.
+// The flags of gDebugFlags, one per option that sets one.
+enum {
+    DB_FLAG_TRACE = 1,  // "default", "on": trace lines (tracef, trace)
+    DB_FLAG_SDB = 2,    // "sdb"
+    DB_FLAG_DWARF = 4,  // "dwarf"
+    DB_FLAG_ALERTS = 8, // "alerts": alert messages copied into the debug-out file
+    DB_FLAG_ADT = 16,   // "adt": container master lists reported at the end
+};
+
+// OR of the flags of all debug options given. Modules test it before every
+// trace call through the helpers below: the whole word for entry and exit
+// records, DB_FLAG_TRACE for trace lines.
 extern uint32_t gDebugFlags;
 // Checking of in-line conditions: 0 ignore, 1 fatal, 2 error, 3 warning.
 // At 0 nothing is even tested.
@@ -90,6 +98,28 @@ void db_warning(const char *fmt, ...);
 
 // The module's version, "major.minor" with two minor digits; interned.
 const char *db_version(void);
+
+// Tracing helpers every module uses. Entry and exit records are written
+// while any flag is set, trace lines only with DB_FLAG_TRACE; the calling
+// source file and line go into the record. A missing format is null:
+// DB_ENTER("f", nullptr).
+#define DB_TRACING() (gDebugFlags != 0)
+#define DB_TRACING_LINES() ((gDebugFlags & DB_FLAG_TRACE) != 0)
+#define DB_ENTER(func, ...)                                                                        \
+    do {                                                                                           \
+        if (DB_TRACING())                                                                          \
+            db_enter(__FILE__, __LINE__, func, __VA_ARGS__);                                       \
+    } while (0)
+#define DB_EXIT(func, ...)                                                                         \
+    do {                                                                                           \
+        if (DB_TRACING())                                                                          \
+            db_exit(__FILE__, __LINE__, func, __VA_ARGS__);                                        \
+    } while (0)
+#define DB_TRACE(...)                                                                              \
+    do {                                                                                           \
+        if (DB_TRACING_LINES())                                                                    \
+            tracef(__FILE__, __LINE__, __VA_ARGS__);                                               \
+    } while (0)
 
 // Checks an in-line condition the way modules outside the containers do:
 // nothing at assertion level 0, db_assert with the given text otherwise.

@@ -25,7 +25,6 @@ const db_debugger db_gdb = {"/usr/bin/gdb", "--args", "-x",
 
 namespace {
 
-constexpr uint32_t kFlagAdt = 16;
 // Deflate level 6 and the zip library's flag 0x100.
 constexpr mz_uint kLevelAndFlags = 262;
 constexpr const char *kSystemRoot = "SYSTEM_ROOT";
@@ -153,7 +152,7 @@ void db_finish(void) {
         DB_ASSERT(gFile != nullptr, "gFile != NULL");
         db_package_add(gFilePath, nullptr);
     }
-    if ((gDebugFlags & kFlagAdt) != 0) {
+    if ((gDebugFlags & DB_FLAG_ADT) != 0) {
         hash_report();
         skiplist_report();
         vec_report();

@@ -30,11 +30,6 @@ struct InstallState {
 };
 InstallState g;
 
-void trace_line(int line, const char *fmt, const char *arg) {
-    if (gDebugFlags & 1)
-        tracef(__FILE__, line, fmt, arg);
-}
-
 bool is_override_kind(int kind) {
     return kind == REG_DIR_BIN || kind == REG_DIR_LIB || kind == REG_DIR_INCLUDE ||
            kind == REG_DIR_DAT || kind == REG_DIR_SOURCES;
@@ -72,26 +67,26 @@ bool discover() {
     const char *program_dir = vqinstdir_program_dir();
     std::string bin = program_dir ? program_dir : "";
     if (bin.empty()) {
-        trace_line(__LINE__, "%s", "ERROR - couldn't get a path based on progname");
+        DB_TRACE("ERROR - couldn't get a path based on progname");
         return false;
     }
     if (!equals_nocase(os_path_tail(bin.c_str()), "bin")) {
-        trace_line(__LINE__, "%s", "ERROR - the application is not running from a 'bin' directory");
+        DB_TRACE("ERROR - the application is not running from a 'bin' directory");
         return false;
     }
     std::string version = version_dir_above(bin);
     if (version.empty()) {
-        trace_line(__LINE__, "%s", "ERROR - path not deep enough?");
+        DB_TRACE("ERROR - path not deep enough?");
         return false;
     }
     const char *lum = sc_path_join(version.c_str(), "lum");
     if (!os_file_exists(lum)) {
-        trace_line(__LINE__, "ERROR - no 'lum' directory: %s does not exist", lum);
+        DB_TRACE("ERROR - no 'lum' directory: %s does not exist", lum);
         return false;
     }
     std::string parent = dirname_of(version);
     if (parent.empty()) {
-        trace_line(__LINE__, "ERROR - no base name above %s", version.c_str());
+        DB_TRACE("ERROR - no base name above %s", version.c_str());
         return false;
     }
     g.version_dir = sc_intern(version.c_str());
@@ -114,7 +109,7 @@ const char *instdir_of(int kind) {
         return reg_create_path(g.overrides[override_kind], kind);
     const char *base = installation_base();
     if (!base) {
-        trace_line(__LINE__, "%s", "Could not locate installation directory");
+        DB_TRACE("Could not locate installation directory");
         return nullptr;
     }
     if (kind == REG_DIR_BASE)
@@ -129,23 +124,21 @@ const char *instdir_of(int kind) {
 bool set_vqinstall_paths(void) {
     if (g.version_dir && g.install_dir)
         return true;
-    if (gDebugFlags)
-        db_enter(__FILE__, __LINE__, "set_vqinstall_paths", nullptr);
+    DB_ENTER("set_vqinstall_paths", nullptr);
     bool found = discover();
-    if (gDebugFlags)
-        db_exit(__FILE__, __LINE__, "set_vqinstall_paths", "%s", found ? "true" : "false");
+    DB_EXIT("set_vqinstall_paths", "%s", found ? "true" : "false");
     return found;
 }
 
 int vqinstdir_set(const char *path) {
     if (!os_file_exists(path)) {
-        trace_line(__LINE__, "vqinstdir_set: %s does not exist", path ? path : "(null)");
+        DB_TRACE("vqinstdir_set: %s does not exist", path ? path : "(null)");
         return 1;
     }
     g.version_dir = path;
     std::string parent = dirname_of(path);
     if (parent.empty() || !os_file_exists(parent.c_str())) {
-        trace_line(__LINE__, "vqinstdir_set: no parent directory of %s", path);
+        DB_TRACE("vqinstdir_set: no parent directory of %s", path);
         g.install_dir = nullptr;
         return 1;
     }
@@ -179,7 +172,7 @@ int reg_set_path(int kind, const char *directory) {
     if (!is_override_kind(kind))
         return 0;
     if (directory && !os_is_dir(directory)) {
-        trace_line(__LINE__, "reg_set_path: %s is not an existing directory", directory);
+        DB_TRACE("reg_set_path: %s is not an existing directory", directory);
         return 0;
     }
     g.overrides[kind] = sc_intern(directory);
@@ -199,11 +192,9 @@ const char *reg_create_path(const char *base, int kind) {
 }
 
 const char *reg_instdir(int kind) {
-    if (gDebugFlags)
-        db_enter(__FILE__, __LINE__, "reg_instdir", "%d", kind);
+    DB_ENTER("reg_instdir", "%d", kind);
     const char *dir = instdir_of(kind);
-    if (gDebugFlags)
-        db_exit(__FILE__, __LINE__, "reg_instdir", "%s", dir ? dir : "(null)");
+    DB_EXIT("reg_instdir", "%s", dir ? dir : "(null)");
     return dir;
 }
 

@@ -2,6 +2,7 @@
 #include "frontend/vq4.h"
 
 #include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/cmdline.h"
 #include "common/osdep.h"
 #include "common/registry.h"
@@ -27,13 +28,6 @@ int32_t saved_stderr = 0;
 
 namespace {
 
-constexpr uint32_t MSG_CANT_OPEN_FILE = 141;
-constexpr uint32_t MSG_EXEC_FAILED = 900;
-constexpr uint32_t MSG_EXIT_STATUS = 908;
-constexpr uint32_t MSG_UNKNOWN_EXTENSION = 1443;
-constexpr uint32_t MSG_RESPECIFIED_EXTENSION = 1444;
-constexpr uint32_t MSG_CANT_CREATE_TEMP = 2082;
-
 // Directory kind of the tools' bin directory (lum\bin in an installation).
 constexpr uint32_t TOOL_BIN_DIRECTORY = 1;
 
@@ -51,17 +45,6 @@ constexpr c_extension C_EXTENSIONS[] = {
 // Line buffers of standard output and standard error once redirected.
 char stdout_buffer[512];
 char stderr_buffer[512];
-
-bool tracing() {
-    return gDebugFlags != 0;
-}
-
-// A trace line of a launch step (only with trace flag 1).
-template <typename... Args> void trace_step(int line, const char *format, Args... args) {
-    if ((gDebugFlags & 1) != 0) {
-        tracef(__FILE__, line, format, args...);
-    }
-}
 
 bool equals_nocase(const char *item, const char *word) {
     return sc_stricmp(item, word) == 0;
@@ -224,7 +207,7 @@ bool write_command_file(const char *path, vec *argv) {
     }
     for (uint32_t i = 1; i < vec_size(argv); ++i) {
         const char *line = command_file_line(static_cast<const char *>(vec_get(argv, i)));
-        trace_step(__LINE__, "Writing option to command file: %s", line);
+        DB_TRACE("Writing option to command file: %s", line);
         fputs(line, file);
         fputc('\n', file);
     }
@@ -303,26 +286,22 @@ void redirect_stderr(void) {
 }
 
 int32_t vq4_spawn(vec *argv) {
-    if (tracing()) {
-        db_enter(__FILE__, __LINE__, "vq4_spawn", nullptr);
-    }
+    DB_ENTER("vq4_spawn", nullptr);
     const char *program = static_cast<const char *>(vec_get(argv, 0));
-    trace_step(__LINE__, "Forced use of command file");
+    DB_TRACE("Forced use of command file");
     std::string joined = join_arguments(argv);
     size_t length = strlen(program) + (vec_size(argv) > 1 ? 1 + joined.size() : 0);
     if (os_cmdline_limit() < length) {
-        trace_step(__LINE__, "Command line length is too long for OS (%u), using command file",
-                   unsigned(length));
+        DB_TRACE("Command line length is too long for OS (%u), using command file",
+                 unsigned(length));
     }
     const char *name = temporary_name(".cmd");
     if (name == nullptr) {
         alert_msg(MSG_CANT_CREATE_TEMP);
     }
-    trace_step(__LINE__, "Command file name: \"%s\"", name);
+    DB_TRACE("Command file name: \"%s\"", name);
     if (!write_command_file(name, argv)) {
-        if (tracing()) {
-            db_exit(__FILE__, __LINE__, "vq4_spawn", "Could not create command file \"%s\"", name);
-        }
+        DB_EXIT("vq4_spawn", "Could not create command file \"%s\"", name);
         return -1;
     }
     vec *launch = vec_create(__FILE__, __LINE__);
@@ -332,14 +311,12 @@ int32_t vq4_spawn(vec *argv) {
     if (!echo_suppressed && verbosity != 0) {
         printf("%s %s [ %s ]\n", program, at_file, joined.c_str());
     }
-    trace_step(__LINE__, "Executing: %s %s [ %s ]", program, at_file, joined.c_str());
+    DB_TRACE("Executing: %s %s [ %s ]", program, at_file, joined.c_str());
     fflush(stdout);
     fflush(stderr);
     int32_t status = db_run(program, launch, false);
     vec_destroy(launch);
-    if (tracing()) {
-        db_exit(__FILE__, __LINE__, "vq4_spawn", "Execution returned %d", status);
-    }
+    DB_EXIT("vq4_spawn", "Execution returned %d", status);
     return status;
 }
 
@@ -375,9 +352,7 @@ bool run_driver(const char *driver_name, vec *args) {
 
 void cleanup(int status) {
     (void)status;
-    if (tracing()) {
-        db_enter(__FILE__, __LINE__, "cleanup", nullptr);
-    }
+    DB_ENTER("cleanup", nullptr);
     db_finish();
 }
 

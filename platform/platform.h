@@ -136,10 +136,24 @@ int plat_close(int fd);
 int plat_fileno(FILE *stream);
 // _isatty: non-zero when fd is a terminal.
 int plat_isatty(int fd);
+// _read: reads up to count bytes from fd into buf. The number read (0 at
+// end of file), or -1 with errno. An interrupted read is retried.
+int plat_read(int fd, void *buf, unsigned count);
+// _chsize_s: sets the size of the open file fd to size bytes (cutting it or
+// extending it with zeros). 0, or -1 with errno (EINVAL for a descriptor
+// that is not a regular file).
+int plat_chsize(int fd, int64_t size);
 // fopen: opens path with a Windows mode ("r", "wt", "rb+", ...; the text
 // and binary letters are accepted and mean nothing on POSIX). Null with
 // errno.
 FILE *plat_fopen(const char *path, const char *mode);
+// fgets of a stream opened in text mode: reads at most size - 1 characters
+// up to and including a line feed into buf and ends them with a zero; null
+// at end of input (or on a read error) with nothing read. Lines read as the
+// Windows runtime gives them: a carriage return that stands right before a
+// line feed is not part of the text, also when the two fall into different
+// calls. Use it only on text streams.
+char *plat_fgets(char *buf, int size, FILE *stream);
 // freopen: reopens stream on path (the mode as for plat_fopen). On failure
 // null with errno, and the stream is closed, as the C runtime does.
 FILE *plat_freopen(const char *path, const char *mode, FILE *stream);
@@ -204,6 +218,16 @@ struct plat_stat64 {
 // _stat64: fills *st for path (symbolic links followed). 0, or -1 with
 // errno (ENOENT for a missing path).
 int plat_stat64(const char *path, struct plat_stat64 *st);
+
+// The identity of a file: two paths name the same file exactly when their
+// identities are equal (on Windows the volume serial number and file index
+// of GetFileInformationByHandle, on POSIX the device and inode).
+struct plat_file_id {
+    uint64_t volume;
+    uint64_t index;
+};
+// Fills *id for path (symbolic links followed). 0, or -1 with errno.
+int plat_file_identity(const char *path, struct plat_file_id *id);
 
 // Directory listing: open, read entry names one by one, close.
 typedef struct plat_dir plat_dir;
@@ -282,6 +306,7 @@ enum plat_call {
     PLAT_CALL_DUP,
     PLAT_CALL_DUP2,
     PLAT_CALL_CLOSE,
+    PLAT_CALL_READ,
     PLAT_CALL_FOPEN,
     PLAT_CALL_FREOPEN,
     PLAT_CALL_PUTENV,

@@ -108,10 +108,49 @@ extern "C" int plat_isatty(int fd) {
     return isatty(fd);
 }
 
+extern "C" int plat_read(int fd, void *buf, unsigned count) {
+    if (plat_fault_take(PLAT_CALL_READ))
+        return -1;
+    for (;;) {
+        ssize_t n = read(fd, buf, count);
+        if (n >= 0 || errno != EINTR)
+            return static_cast<int>(n);
+    }
+}
+
+extern "C" int plat_chsize(int fd, int64_t size) {
+    struct stat host {};
+    if (fstat(fd, &host) != 0)
+        return -1;
+    if (!S_ISREG(host.st_mode) || size < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ftruncate(fd, static_cast<off_t>(size));
+}
+
 extern "C" FILE *plat_fopen(const char *path, const char *mode) {
     if (plat_fault_take(PLAT_CALL_FOPEN))
         return nullptr;
     return std::fopen(host_path(path).c_str(), host_mode(mode).c_str());
+}
+
+extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
+    if (std::fgets(buf, size, stream) == nullptr)
+        return nullptr;
+    size_t length = std::strlen(buf);
+    if (length >= 2 && buf[length - 2] == '\r' && buf[length - 1] == '\n') {
+        buf[length - 2] = '\n';
+        buf[length - 1] = '\0';
+    } else if (length >= 1 && buf[length - 1] == '\r') {
+        // The line feed, if one follows, is the next character.
+        int next = std::getc(stream);
+        if (next == '\n')
+            buf[length - 1] = '\n';
+        else if (next != EOF)
+            std::ungetc(next, stream);
+    }
+    return buf;
 }
 
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
@@ -178,6 +217,15 @@ extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
     st->mode = static_cast<uint32_t>(host.st_mode & 0777);
     st->is_dir = S_ISDIR(host.st_mode) ? 1 : 0;
     st->is_regular = S_ISREG(host.st_mode) ? 1 : 0;
+    return 0;
+}
+
+extern "C" int plat_file_identity(const char *path, struct plat_file_id *id) {
+    struct stat host {};
+    if (stat(host_path(path).c_str(), &host) != 0)
+        return -1;
+    id->volume = static_cast<uint64_t>(host.st_dev);
+    id->index = static_cast<uint64_t>(host.st_ino);
     return 0;
 }
 

@@ -56,8 +56,25 @@ extern "C" int plat_isatty(int fd) {
     return _isatty(fd);
 }
 
+extern "C" int plat_read(int fd, void *buf, unsigned count) {
+    return plat_fault_take(PLAT_CALL_READ) ? -1 : _read(fd, buf, count);
+}
+
+extern "C" int plat_chsize(int fd, int64_t size) {
+    errno_t error = _chsize_s(fd, size);
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
 extern "C" FILE *plat_fopen(const char *path, const char *mode) {
     return plat_fault_take(PLAT_CALL_FOPEN) ? nullptr : std::fopen(path, mode);
+}
+
+extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
+    return std::fgets(buf, size, stream);
 }
 
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
@@ -95,6 +112,25 @@ extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
     st->mode = host.st_mode & 0777;
     st->is_dir = (host.st_mode & _S_IFDIR) != 0;
     st->is_regular = (host.st_mode & _S_IFREG) != 0;
+    return 0;
+}
+
+extern "C" int plat_file_identity(const char *path, struct plat_file_id *id) {
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errno_of_last_error();
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!ok) {
+        errno = errno_of_last_error();
+        return -1;
+    }
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return 0;
 }
 

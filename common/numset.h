@@ -45,16 +45,20 @@ int numset_is_empty(numset *set);
 // The number first in table order; NUMSET_NONE for an empty set.
 uint64_t numset_first(numset *set);
 
-void numset_union_into(numset *sd, numset *ss);
-int numset_equal(numset *s1, numset *s2);
-int numset_intersects(numset *sp1, numset *sp2);
-int numset_contains_all(numset *sp1, numset *sp2);
-
 void numset_iter_reset(numset *sp);
 int numset_iter_valid(numset *sp);
 // The top iteration's next number, advancing; NUMSET_NONE when none is left.
 uint64_t numset_iter_get(numset *sp);
 int numset_iter_next(numset *sp, int more);
+
+// sd gains every number of ss.
+void numset_union_into(numset *sd, numset *ss);
+// 1 or 0: the sets hold the same numbers; some number of sp2 is in sp1
+// (never when either is empty); every number of sp2 is in sp1 (always when
+// sp2 is empty).
+int numset_equal(numset *s1, numset *s2);
+int numset_intersects(numset *sp1, numset *sp2);
+int numset_contains_all(numset *sp1, numset *sp2);
 
 #ifdef __cplusplus
 }

@@ -92,6 +92,14 @@ template <typename Visit> void each_element(skiplist *table, Visit visit) {
     });
 }
 
+// Whether some element of walked is (member true) or is not (member false)
+// in within; the walk stops at the first such element.
+bool any_with_membership(ptrset *walked, ptrset *within, bool member) {
+    skiplist *table = within->table;
+    return any_element(walked->table,
+                       [table, member](void *element) { return holds(table, element) == member; });
+}
+
 int add_low_bits(void *context, const void *, void *element) {
     *static_cast<uint32_t *>(context) +=
         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(element));
@@ -274,30 +282,19 @@ int ptrset_equal(ptrset *s1, ptrset *s2) {
 int ptrset_intersects(ptrset *sp1, ptrset *sp2) {
     VQ4_ASSERT(sp1 != nullptr, "sp1 != NULL");
     VQ4_ASSERT(sp2 != nullptr, "sp2 != NULL");
-    if (is_empty(sp1) || is_empty(sp2))
-        return 0;
-    skiplist *within = sp1->table;
-    return any_element(sp2->table, [within](void *element) { return holds(within, element); });
+    return !is_empty(sp1) && !is_empty(sp2) && any_with_membership(sp2, sp1, true);
 }
 
 int ptrset_contains_all(ptrset *sp1, ptrset *sp2) {
     VQ4_ASSERT(sp1 != nullptr, "sp1 != NULL");
     VQ4_ASSERT(sp2 != nullptr, "sp2 != NULL");
-    if (is_empty(sp2))
-        return 1;
-    if (is_empty(sp1))
-        return 0;
-    skiplist *within = sp1->table;
-    return !any_element(sp2->table, [within](void *element) { return !holds(within, element); });
+    return is_empty(sp2) || (!is_empty(sp1) && !any_with_membership(sp2, sp1, false));
 }
 
 int ptrset_any_outside(ptrset *s1, ptrset *s2) {
     VQ4_ASSERT(s1 != nullptr, "s1 != NULL");
     VQ4_ASSERT(s2 != nullptr, "s2 != NULL");
-    if (is_empty(s1) || is_empty(s2))
-        return 0;
-    skiplist *within = s2->table;
-    return any_element(s1->table, [within](void *element) { return !holds(within, element); });
+    return !is_empty(s1) && !is_empty(s2) && any_with_membership(s1, s2, false);
 }
 
 void ptrset_iter_reset(ptrset *sp) {

@@ -1,0 +1,341 @@
+// Tests of file identification: kinds by name and content on files built
+// here from bytes, every truncation of each format, records and strings at
+// their limits, and entries that are not regular files.
+#include "common/fileutils.h"
+
+#include "platform/platform.h"
+#include "tests/debug_out_capture.h"
+#include "tests/osdep_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using osdep_test::ScratchDir;
+namespace fs = std::filesystem;
+using Bytes = std::string;
+
+Bytes le16(size_t v) {
+    return {char(v & 0xff), char(v >> 8 & 0xff)};
+}
+Bytes le32(uint32_t v) {
+    return le16(v & 0xffff) + le16(v >> 16);
+}
+Bytes record(int type, const Bytes &body) {
+    return le16(body.size()) + char(type) + body;
+}
+Bytes elf(unsigned machine, char elf_class = 1) {
+    Bytes head = Bytes("\x7f"
+                       "ELF") +
+                 elf_class + '\x02'; // big-endian data: the machine is still read little-endian
+    head.resize(52, '\0');
+    return head.replace(18, 2, le16(machine));
+}
+
+const Bytes kObject = record(1, "code") + record(4, Bytes("sym\0", 4)) + record(6, "");
+const Bytes kP1 = "Version 9.1\r\nOR-VANT Software Intermediate Code\n";
+
+struct Module {
+    Bytes name, content;
+    std::vector<Bytes> symbols{};
+    uint32_t size = uint32_t(content.size());
+};
+Bytes library(const std::vector<Module> &modules, size_t count) {
+    Bytes directory, area;
+    for (const Module &m : modules) {
+        directory += le16(0) + le16(m.symbols.size()) + le32(m.size) + le32(0) + m.name + '\0';
+        for (const Bytes &symbol : m.symbols)
+            directory += '\x01' + symbol + '\0';
+        area += m.content;
+    }
+    return "LB" + le16(count) + directory + area;
+}
+Bytes library(const std::vector<Module> &modules) {
+    return library(modules, modules.size());
+}
+const Bytes kMixed = library({{"m1", kObject, {"_main", "_f"}}, {"m2", kP1, {"_g"}}});
+
+void put(const fs::path &path, const Bytes &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// True when the trace holds line (or no line is expected).
+bool holds(const std::string &trace, const char *line) {
+    return line == nullptr || trace.find(line) != std::string::npos;
+}
+
+// The number of open descriptors: every stream the module opens is closed.
+size_t open_descriptors() {
+    auto fds = fs::directory_iterator("/proc/self/fd");
+    return size_t(std::distance(fds, fs::directory_iterator()));
+}
+
+TEST(FileIdentification, FixedKindsByExtensionWithTheMissingBit) {
+    const std::pair<const char *, uint64_t> kinds[] = {
+        {"as", 0x200209},       {"ASM", 0x400209},          {"cfgdata", 0x40000600},
+        {"cfgmap", 0x20000600}, {"cmf", 0x80000600},        {"cof", 0x4000180},
+        {"crf", 0x8000000500},  {"dep", 0x400000600},       {"dmp", 0x40000000600},
+        {"h", 0x8000000000a00}, {"hex", 0x1000280},         {"hxl", 0x2000000600},
+        {"i", 0x100205},        {"inc", 0x800000209},       {"ini", 0x10000600},
+        {"lkr", 0x8000600},     {"lst", 0x10000000600},     {"map", 0x1000000600},
+        {"pre", 0x80205},       {"rlf", 0x20000000500},     {"s", 0x800209},
+        {"S", 0x400000020d},    {"SX", 0x400000020d},       {"sdb", 0x200000600},
+        {"sym", 0x100000600},   {"vq4app", 0x200000000180}, {"xml", 0x100000000200},
+    };
+    ScratchDir dir;
+    for (const auto &[ext, kind] : kinds) {
+        std::string path = dir.win(std::string("x.") + ext);
+        EXPECT_EQ(fileid(path.c_str()), kind | FILEID_MISSING) << ext;
+        put(dir.path() / (std::string("x.") + ext), "");
+        EXPECT_EQ(fileid(path.c_str()), kind) << ext;
+    }
+    EXPECT_EQ(fileid("main.c"), 0x1203u);
+    EXPECT_EQ(fileid("MAIN.C"), 0x1203u);
+    EXPECT_EQ(fileid("x.usb"), 0x80000001203u);
+    EXPECT_EQ(fileid("x.asm"), 0x401209u);
+    EXPECT_EQ(fileid(nullptr), 0u);
+}
+
+struct ContentCase {
+    const char *name;
+    Bytes bytes;
+    uint64_t kind;     // fileid
+    const char *trace; // a line the identification traces
+};
+
+TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibraries) {
+    const ContentCase cases[] = {
+        {"out.elf", elf(83), 0x400002000180, "found LUM ELF file"},
+        {"out.bin", elf(83), 0x400002000180, "found LUM ELF file"},
+        {"k.elf", elf(105), 0x800002000180, "found KESTA ELF file"},
+        {"m.elf", elf(8), 0x1000002000180, "found MORRA ELF file"},
+        {"t.elf", elf(40), 0x2000002000180, "found TOBRE ELF file"},
+        {"s.elf", elf(243), 0x4000002000180, "found SELKO ELF file"},
+        {"other.elf", elf(3), 0x2000180, "found ELF file of machine 3"},
+        {"wide.elf", elf(83, 2), 0, "not a 32-bit ELF file"},
+        {"bad.elf",
+         "\x7f"
+         "ELG" +
+             elf(83).substr(4),
+         0, "did not recognize ELF magic number"},
+        {"a.o", kP1, 0x20060, "file identified as a p1 file"},
+        {"b.o", kObject, 0x10020, "Identified file as an object file"},
+        {"B.O", kObject, 0x20020, nullptr}, // the content tests want their exact extensions
+        {"c.o", kObject.substr(0, kObject.size() - 4), 0x20020, "Incomplete record: \"SYM\" (4)"},
+        {"x.obj", kObject, 0x10020, nullptr},
+        {"y.obj", kP1, 0x20020, "Unknown record type: 114"},
+        {"x.p1", kP1, 0x40240, nullptr},
+        {"y.p1", kObject, 0, "did not recognize file"},
+        {"noext", kObject, 0, "did not recognize file"},
+        {"mixed.a", kMixed, 0x6010, "Identified as a library containing p1 and obj files"},
+        {"mixed.lib", kMixed, 0x4010, "Found module: \"m2\""},
+        {"mixed.lpp", kMixed, 0x2010, nullptr},
+        {"p1.lib", library({{"q", kP1}}), 0x2010, "library containing p1 files"},
+        {"obj.lpp", library({{"q", kObject}}), 0x4010, "library containing obj files"},
+        {"none.a", library({}), 0x8010, nullptr},
+        {"text.a", library({{"q", "plain text"}}), 0x8010, nullptr},
+        {"past.a", library({{"q", kObject, {}, 0xffffffff}, {"r", kP1}}), 0x4010, nullptr},
+        {"counts.a", library({{"q", ""}}, 3), 0x8010, "library module header 1 is cut short"},
+        {"nozero.a", "LB" + le16(1) + Bytes(12, '\0') + "name", 0x8010, "no recognised module"},
+        {"nosym.a", "LB" + le16(1) + le16(0) + le16(1) + Bytes(8, '\0') + Bytes("q\0\1", 3), 0x8010,
+         "library directory ends early"},
+    };
+    ScratchDir dir;
+    for (const ContentCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        put(dir.path() / c.name, c.bytes);
+        std::string path = dir.win(c.name);
+        uint64_t kind = 0;
+        std::string trace = debug_out_of([&] { kind = fileid(path.c_str()); }, DB_FLAG_TRACE);
+        EXPECT_EQ(kind, c.kind);
+        EXPECT_TRUE(holds(trace, c.trace)) << trace;
+    }
+    EXPECT_EQ(scan(dir.win("mixed.a").c_str()), 0x8010u);
+    EXPECT_EQ(fileid_is_library(dir.win("mixed.a").c_str()), 3);
+    EXPECT_TRUE(fileid_is_elf(dir.win("out.bin").c_str()));
+}
+
+struct Format {
+    const char *name;
+    Bytes bytes;
+    size_t shortest; // the shortest prefix that is recognised
+    std::function<int(const char *)> test;
+};
+
+TEST(FileIdentification, EveryTruncationOfEachFormatIsNotRecognised) {
+    const Format formats[] = {
+        {"x.elf", elf(83), 52, [](const char *p) { return int(which_elf(p) != 0); }},
+        {"x.obj", kObject, kObject.size(), fileid_is_obj},
+        {"x.p1", kP1, kP1.size() - 1, fileid_is_p1},
+        {"x.a", kMixed, kMixed.size() - 1, // the last module is intermediate code
+         [](const char *p) { return int(fileid_is_library(p) == 3); }},
+    };
+    ScratchDir dir;
+    size_t descriptors = open_descriptors();
+    for (const Format &f : formats) {
+        std::string path = dir.win(f.name);
+        for (size_t n = 0; n <= f.bytes.size(); ++n) {
+            put(dir.path() / f.name, f.bytes.substr(0, n));
+            EXPECT_EQ(f.test(path.c_str()), n >= f.shortest ? 1 : 0) << f.name << " cut at " << n;
+        }
+    }
+    EXPECT_EQ(open_descriptors(), descriptors);
+}
+
+TEST(FileIdentification, IntermediateCodeMarkerMustEndWithinSixtyBytes) {
+    const std::string marker = "OR-VANT Software Intermediate Code";
+    const std::pair<Bytes, int> cases[] = {
+        {"Version" + marker, 0},                        // 41 bytes are too few
+        {"Version" + marker + "\n", 1},                 // no separator is needed
+        {"Version" + std::string(19, '.') + marker, 1}, // ends at byte 60
+        {"Version" + std::string(20, '.') + marker, 0}, // ends at byte 61
+        {"version 1\n" + marker, 0},
+        {"Version 1a\n" + marker, 0},
+    };
+    for (const auto &[text, found] : cases) {
+        FILE *stream = std::tmpfile();
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::rewind(stream);
+        EXPECT_EQ(fileid_is_p1_fp(stream), found) << text;
+        std::fclose(stream);
+    }
+    EXPECT_EQ(fileid_is_p1_fp(nullptr), 0);
+}
+
+// Runs f on a stream holding bytes.
+template <typename F> void with_stream(const Bytes &bytes, F f) {
+    FILE *stream = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::rewind(stream);
+    f(stream);
+    std::fclose(stream);
+}
+
+TEST(FileIdentification, RecordsAreReadWholeUpToTheirLimits) {
+    const struct {
+        Bytes bytes;
+        int whole;
+        int type;
+        const char *trace;
+    } cases[] = {
+        {record(24, ""), 1, 24, nullptr},
+        {record(21, "x"), 1, 21, nullptr},
+        {record(1, Bytes(512, 'b')), 1, 1, nullptr},
+        {record(1, Bytes(513, 'b')), 0, 1, "Record too long: \"TEXT\" (513)"},
+        {le16(0xffff) + '\x06', 0, 6, "Record too long: \"END\" (65535)"},
+        {record(0, ""), 0, 0, "Unknown record type: 0"},
+        {record(25, ""), 0, 25, "Unknown record type: 25"},
+        {le16(5) + "\x02" + "abc", 0, 2, "Incomplete record: \"PSECT\" (5)"},
+        {"\x01", 0, 2, nullptr}, // a short head leaves the remembered type
+    };
+    for (const auto &c : cases) {
+        with_stream(c.bytes, [&](FILE *stream) {
+            int whole = 0;
+            std::string trace = debug_out_of([&] { whole = getrec(stream); }, DB_FLAG_TRACE);
+            EXPECT_EQ(whole, c.whole) << c.type;
+            EXPECT_EQ(fileid_last_record_type(), c.type);
+            EXPECT_TRUE(holds(trace, c.trace)) << trace;
+        });
+    }
+    EXPECT_EQ(getrec(nullptr), 0);
+    EXPECT_EQ(fileid_is_obj_fp(nullptr), 0);
+}
+
+TEST(FileIdentification, StringsEndAtAZeroOrTheEndUpToTheirLimit) {
+    const Bytes longest(31999, 'x'), too_long(32000, 'x');
+    const std::pair<Bytes, std::optional<Bytes>> cases[] = {
+        {Bytes("abc\0", 4), "abc"},
+        {"abc", "abc"},
+        {"", ""},
+        {longest + '\0', longest},
+        {too_long + '\0', std::nullopt},
+        {too_long, std::nullopt},
+    };
+    for (const auto &[bytes, expected] : cases) {
+        with_stream(bytes, [&](FILE *stream) {
+            const char *text = getString(stream);
+            EXPECT_EQ(text ? std::optional<Bytes>(text) : std::nullopt, expected) << bytes.size();
+        });
+    }
+    with_stream(Bytes("one\0two", 7), [](FILE *stream) {
+        EXPECT_STREQ(getString(stream), "one");
+        EXPECT_STREQ(getString(stream), "two");
+    });
+    EXPECT_EQ(getString(nullptr), nullptr);
+}
+
+TEST(FileIdentification, ValidExtensionAndKindPredicates) {
+    const struct {
+        const char *path, *list, *entry;
+    } cases[] = {
+        {"a.o", "obj:o", "o"},         {"a.O", "obj:o", nullptr},
+        {"x.lpp", "lib;lpp,a", "lpp"}, {"a.", "obj:o", nullptr},
+        {"a", "obj:o", nullptr},       {"dir.old\\file", "obj:o", nullptr},
+        {"a.b.obj", "obj:o", "obj"},   {nullptr, "obj:o", nullptr},
+        {"a.o", nullptr, nullptr},
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(valid_ext(c.path, c.list), c.entry) << (c.path ? c.path : "null");
+    for (uint64_t fid : {0x200209ull, 0x400209ull, 0x800209ull, 0x400000020dull, 0x401209ull})
+        EXPECT_TRUE(fileid_is_asm_fid(fid)) << std::hex << fid;
+    EXPECT_FALSE(fileid_is_asm_fid(0x800000209)); // .inc
+    EXPECT_FALSE(fileid_is_asm_fid(0x1203));
+    EXPECT_TRUE(fileid_is_asm("boot.sx"));
+    EXPECT_EQ(fileid_is_c("main.c"), FILEID_C);
+    EXPECT_EQ(fileid_is_c("main.h"), 0u);
+    EXPECT_TRUE(fileid_has(0x1203, FILEID_C | FILEID_SOURCE));
+    EXPECT_FALSE(fileid_has(0x1203, FILEID_C | FILEID_ASM));
+    EXPECT_STREQ(fileid_bit_name(FILEID_ELF_SELKO), "ELF_SELKO");
+    EXPECT_EQ(fileid_bit_name(FILEID_C | FILEID_ASM), nullptr);
+}
+
+TEST(FileIdentification, DirectoriesPipesAndVanishingFilesAreNotRecognised) {
+    ScratchDir dir;
+    size_t descriptors = open_descriptors();
+    const std::pair<const char *, uint64_t> directories[] = {
+        {"d.o", 0x20020}, {"d.lib", 0x4010}, {"d.a", 0x8010}, {"d.p1", 0}, {"d.elf", 0}, {"d", 0},
+    };
+    for (const auto &[name, kind] : directories) {
+        fs::create_directory(dir.path() / name);
+        EXPECT_EQ(fileid(dir.win(name).c_str()), kind) << name;
+    }
+    // A pipe that this test holds open for writing and has filled: were it
+    // opened, it would read as a good file of its kind instead of blocking.
+    const std::tuple<const char *, Bytes, uint64_t> pipes[] = {
+        {"p.elf", elf(83), 0}, {"p.obj", kObject, 0x20020}, {"p.p1", kP1 + Bytes(20, '\n'), 0}};
+    for (const auto &[name, bytes, kind] : pipes) {
+        fs::path path = dir.path() / name;
+        if (std::system(("mkfifo '" + path.string() + "'").c_str()) != 0)
+            GTEST_SKIP() << "no mkfifo";
+        FILE *writer = std::fopen(path.c_str(), "r+");
+        ASSERT_NE(writer, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), writer);
+        std::fflush(writer);
+        EXPECT_EQ(fileid(dir.win(name).c_str()), kind) << name;
+        std::fclose(writer);
+    }
+    // A file that vanishes after the existence check, before or after its
+    // type is looked at.
+    put(dir.path() / "v.elf", elf(83));
+    put(dir.path() / "v.obj", kObject);
+    put(dir.path() / "v.a", kMixed);
+    const std::pair<const char *, uint64_t> vanishing[] = {
+        {"v.elf", 0}, {"v.obj", 0x20020}, {"v.a", 0x8010}};
+    for (plat_call call : {PLAT_CALL_STAT64, PLAT_CALL_FOPEN}) {
+        for (const auto &[name, kind] : vanishing) {
+            plat_fail_after(call, call == PLAT_CALL_STAT64 ? 1 : 0, ENOENT);
+            EXPECT_EQ(fileid(dir.win(name).c_str()), kind) << name;
+            plat_fail_reset();
+        }
+    }
+    EXPECT_EQ(open_descriptors(), descriptors);
+}
+
+} // namespace

@@ -309,8 +309,7 @@ const char *listed_extension(const char *path, const char *list) {
 
 // How an extension's kind is found.
 enum class Rule : uint8_t {
-    Fixed,    // value, with FILEID_MISSING when the file is absent
-    Exact,    // value as it is
+    Fixed,    // value (those of "c" and "usb" hold FILEID_MISSING already)
     Library,  // by_library of the library test's result
     Elf,      // which_elf
     Object,   // an object in the record format, else another object
@@ -337,7 +336,7 @@ constexpr ExtensionRow kExtensions[] = {
     {"a", Rule::Library, 0, {0x8010, 0x4010, 0x2010, 0x6010}},
     {"as", Rule::Fixed, 0x200209},
     {"asm", Rule::Fixed, 0x400209},
-    {"c", Rule::Exact, 0x1203},
+    {"c", Rule::Fixed, 0x1203},
     {"cfgdata", Rule::Fixed, 0x40000600},
     {"cfgmap", Rule::Fixed, 0x20000600},
     {"cmf", Rule::Fixed, 0x80000600},
@@ -367,7 +366,7 @@ constexpr ExtensionRow kExtensions[] = {
     {"sdb", Rule::Fixed, 0x200000600},
     {"sx", Rule::Fixed, 0x400000020d},
     {"sym", Rule::Fixed, 0x100000600},
-    {"usb", Rule::Exact, 0x80000001203},
+    {"usb", Rule::Fixed, 0x80000001203},
     {"vq4app", Rule::Fixed, 0x200000000180},
     {"xml", Rule::Fixed, 0x100000000200},
 };
@@ -396,7 +395,6 @@ uint64_t object_kind(const char *path) {
 uint64_t kind_by_rule(const ExtensionRow &row, const char *path) {
     switch (row.rule) {
     case Rule::Fixed:
-    case Rule::Exact:
         return row.value;
     case Rule::Library:
         return row.by_library[fileid_is_library(path)];
@@ -419,8 +417,7 @@ uint64_t classify(const char *path) {
     const ExtensionRow *row = find_extension(path);
     if (row == nullptr)
         return scan(path) | missing;
-    uint64_t kind = kind_by_rule(*row, path);
-    return row->rule == Rule::Exact ? kind : kind | missing;
+    return kind_by_rule(*row, path) | missing;
 }
 
 uint64_t classify_content(const char *path) {

@@ -190,7 +190,11 @@ uint8_t fileid_last_record_type(void);
 // modules), a directory entry per module (a 12-byte header whose bytes 2-3
 // count its symbols and bytes 4-7 give its size, its name, and per symbol a
 // byte and a name; names are zero-terminated and never empty), then the
-// modules' contents in directory order.
+// modules' contents in directory order. A module holds objects when its
+// records end with an END record within its size, intermediate code when it
+// starts with the marker (fileid_is_p1_fp); the scan stops once both kinds
+// have been seen, and its work grows with the file's size, never with the
+// number of modules times the size.
 int fileid_is_library(const char *path);
 
 // The interned characters of stream up to the next zero byte (consumed) or

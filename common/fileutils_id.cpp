@@ -63,6 +63,7 @@ bool read_exactly(FILE *stream, void *bytes, size_t count) {
 
 // ---- ELF images ----------------------------------------------------------------
 
+constexpr char kElfMagic[] = "\177ELF";
 constexpr size_t kElfHeaderBytes = 52;
 constexpr size_t kElfClassOffset = 4;
 constexpr size_t kElfMachineOffset = 18;
@@ -92,10 +93,7 @@ uint64_t elf_kind(const char *path) {
         DB_TRACE("file is shorter than an ELF header");
         return 0;
     }
-    if (std::memcmp(head,
-                    "\x7f"
-                    "ELF",
-                    4) != 0) {
+    if (std::memcmp(head, kElfMagic, 4) != 0) {
         DB_TRACE("did not recognize ELF magic number");
         return 0;
     }
@@ -177,7 +175,8 @@ constexpr size_t kModuleHeaderBytes = 12;
 constexpr uint64_t kModuleEntryExtra = 13; // the module header and the name's zero
 constexpr uint64_t kSymbolEntryExtra = 2;  // the byte before the name and its zero
 
-enum LibraryContent { kNoModules = 0, kObjectModules = 1, kP1Modules = 2, kBothModules = 3 };
+// fileid_is_library's results are these bits (3: both kinds).
+enum LibraryContent { kNoModules = 0, kObjectModules = 1, kP1Modules = 2 };
 
 // The next name of a library directory; null when it is absent or empty.
 const char *directory_name(FILE *stream) {
@@ -224,6 +223,23 @@ bool seek_to(FILE *stream, uint64_t offset) {
            std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
+// True when the records from the module's start end with an END record
+// within its size. Were a module's records allowed to run on into the
+// modules after it, a library of many small modules before a long run of
+// records would read that run once per module.
+bool module_is_object(FILE *stream, uint64_t start, uint32_t size) {
+    while (getrec(stream) != 0) {
+        long at = std::ftell(stream);
+        if (at < 0 || static_cast<uint64_t>(at) > start + size) {
+            DB_TRACE("module records run past the module's end");
+            return false;
+        }
+        if (last_record_type == FILEID_RECORD_END)
+            return true;
+    }
+    return false;
+}
+
 // Tests the modules in order until both kinds have been seen.
 int module_content(FILE *stream, const std::vector<uint32_t> &sizes, uint64_t directory) {
     bool objects = false, p1 = false;
@@ -231,7 +247,7 @@ int module_content(FILE *stream, const std::vector<uint32_t> &sizes, uint64_t di
     for (uint32_t size : sizes) {
         if (!seek_to(stream, start))
             break;
-        if (fileid_is_obj_fp(stream))
+        if (module_is_object(stream, start, size))
             objects = true;
         else if (seek_to(stream, start) && fileid_is_p1_fp(stream))
             p1 = true;

@@ -143,6 +143,7 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
         {"text.a", library({{"q", "plain text"}}), 0x8010, nullptr},
         {"past.a", library({{"q", kObject, {}, 0xffffffff}, {"r", kP1}}), 0x4010, nullptr},
         {"counts.a", library({{"q", ""}}, 3), 0x8010, "library module header 1 is cut short"},
+        {"over.a", library({{"q", kObject, {}, 10}, {"r", ""}}), 0x8010, "run past the module"},
         {"nozero.a", "LB" + le16(1) + Bytes(12, '\0') + "name", 0x8010, "no recognised module"},
         {"nosym.a", "LB" + le16(1) + le16(0) + le16(1) + Bytes(8, '\0') + Bytes("q\0\1", 3), 0x8010,
          "library directory ends early"},
@@ -160,6 +161,26 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
     EXPECT_EQ(scan(dir.win("mixed.a").c_str()), 0x8010u);
     EXPECT_EQ(fileid_is_library(dir.win("mixed.a").c_str()), 3);
     EXPECT_TRUE(fileid_is_elf(dir.win("out.bin").c_str()));
+}
+
+TEST(FileIdentification, ALibraryIsReadOnceWhateverItsNumberOfModules) {
+    // Many empty modules before a long run of records without an END record:
+    // were each module's records allowed to run on, every module would read
+    // the whole run again.
+    std::vector<Module> modules(200, Module{"m", ""});
+    Bytes run;
+    for (int i = 0; i < 2000; ++i)
+        run += record(1, "");
+    modules.back() = Module{"last", run};
+    ScratchDir dir;
+    put(dir.path() / "many.lib", library(modules));
+    std::string path = dir.win("many.lib"),
+                trace = debug_out_of([&] { EXPECT_EQ(fileid_is_library(path.c_str()), 0); },
+                                     DB_FLAG_TRACE);
+    size_t records = 0;
+    for (size_t at = 0; (at = trace.find("ENTER getrec", at)) != std::string::npos; ++at)
+        ++records;
+    EXPECT_LT(records, 2000u + 2 * modules.size());
 }
 
 struct Format {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <string>
 
 namespace fs = std::filesystem;
 
@@ -19,35 +18,26 @@ std::string read_file(const fs::path &path) {
     return text.str();
 }
 
-void put(const fs::path &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
     const fs::path dir =
-        fs::temp_directory_path() / ("vq4kind-e2e-" + std::to_string(std::random_device()()));
+        fs::temp_directory_path() / ("vq4kind-" + std::to_string(std::random_device()()));
     fs::create_directories(dir / "d.o");
-    std::string image("\x7f"
-                      "ELF\x01\x01",
-                      6);
-    image.resize(52, '\0');
+    std::string image = std::string("\177ELF\1\1").append(46, '\0');
     image[18] = 83; // the LUM family's machine
-    put(dir / "out.elf", image);
-    put(dir / "b.o", std::string("\x00\x00\x06", 3)); // one END record
-    put(dir / "main.c", "int main(void) { return 0; }\n");
-    put(dir / "files.cmd", "b.o d.o\n");
+    std::ofstream(dir / "out.elf", std::ios::binary) << image;
+    std::ofstream(dir / "b.o", std::ios::binary) << std::string("\0\0\6", 3); // one END record
+    std::ofstream(dir / "files.cmd") << "b.o d.o\n";
     const struct {
         std::string args;
         int status;
         std::string out, err_start;
     } runs[] = {
         {"main.c out.elf x.asm", 0,
-         "main.c: 0x1203 SOURCE C TEXT MISSING\n"
-         "out.elf: 0x400002000180 IMAGE BINARY ELF ELF_LUM\n"
+         "main.c: 0x1203 SOURCE C TEXT MISSING\nout.elf: 0x400002000180 IMAGE BINARY ELF ELF_LUM\n"
          "x.asm: 0x401209 SOURCE ASM TEXT MISSING EXT_ASM\n",
          ""},
-        {"@files.cmd nothing", 0,
-         "b.o: 0x10020 OBJECT OBJ\nd.o: 0x20020 OBJECT OTHER_OBJ\nnothing: 0x1000 MISSING\n", ""},
+        {"@files.cmd none", 0,
+         "b.o: 0x10020 OBJECT OBJ\nd.o: 0x20020 OBJECT OTHER_OBJ\nnone: 0x1000 MISSING\n", ""},
         {"--vqdebug=on,out:trace.out b.o", 0, "b.o: 0x10020 OBJECT OBJ\n", ""},
         {"--help main.c", 0, "Usage: vq4kind [--help] [--vqdebug=OPTIONS] FILE...\n", ""},
         {"", 1, "", "Usage: vq4kind"},

@@ -48,6 +48,15 @@ template <typename Body> uint64_t traced(const char *func, const char *path, Bod
     return result;
 }
 
+// Runs test on stream between the entry and exit records of func; 1 when it
+// passes, 0 when it fails or stream is null.
+int traced_stream(const char *func, FILE *stream, bool (*test)(FILE *stream)) {
+    DB_ENTER(func, nullptr);
+    int passed = stream != nullptr && test(stream) ? 1 : 0;
+    DB_EXIT(func, "%d", passed);
+    return passed;
+}
+
 uint16_t le16(const uint8_t *bytes) {
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
@@ -132,6 +141,13 @@ bool starts_with_p1_marker(std::string_view text) {
     return text.substr(at).starts_with(kP1Marker);
 }
 
+// True when the next bytes of stream (at most the window) hold the marker.
+bool p1_marker_follows(FILE *stream) {
+    char head[kP1Window];
+    size_t got = std::fread(head, 1, sizeof head, stream);
+    return starts_with_p1_marker(std::string_view(head, got));
+}
+
 // ---- Object records ------------------------------------------------------------------
 
 constexpr size_t kRecordHeadBytes = 3;
@@ -144,28 +160,50 @@ constexpr int kRecordTypes = static_cast<int>(std::size(kRecordNames));
 
 uint8_t last_record_type = 0;
 
-int read_record(FILE *stream) {
+// Reads one record whole and remembers its type; false, with a trace line,
+// when it is cut short, of an unknown type or too long.
+bool read_record(FILE *stream) {
     uint8_t head[kRecordHeadBytes];
-    if (stream == nullptr || !read_exactly(stream, head, sizeof head))
-        return 0;
+    if (!read_exactly(stream, head, sizeof head))
+        return false;
     last_record_type = head[2];
     int type = head[2];
     uint32_t length = le16(head);
     if (type < 1 || type > kRecordTypes) {
         DB_TRACE("Unknown record type: %d", type);
-        return 0;
+        return false;
     }
     const char *name = kRecordNames[type - 1];
     if (length > FILEID_RECORD_MAX_BODY) {
         DB_TRACE("Record too long: \"%s\" (%d)", name, static_cast<int>(length));
-        return 0;
+        return false;
     }
     uint8_t body[FILEID_RECORD_MAX_BODY];
     if (!read_exactly(stream, body, length)) {
         DB_TRACE("Incomplete record: \"%s\" (%d)", name, static_cast<int>(length));
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
+}
+
+constexpr uint64_t kNoLimit = UINT64_MAX;
+
+// True when the records from stream's position end with an END record, each
+// ending at or before the offset limit. A library's modules are read within
+// their sizes: were a module's records allowed to run on into the modules
+// after it, a library of many small modules before a long run of records
+// would read that run once per module.
+bool records_reach_end(FILE *stream, uint64_t limit) {
+    while (getrec(stream) != 0) {
+        long at = limit != kNoLimit ? std::ftell(stream) : 0;
+        if (at < 0 || static_cast<uint64_t>(at) > limit) {
+            DB_TRACE("module records run past the module's end");
+            return false;
+        }
+        if (last_record_type == FILEID_RECORD_END)
+            return true;
+    }
+    return false;
 }
 
 // ---- Libraries -------------------------------------------------------------------------
@@ -223,23 +261,6 @@ bool seek_to(FILE *stream, uint64_t offset) {
            std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
-// True when the records from the module's start end with an END record
-// within its size. Were a module's records allowed to run on into the
-// modules after it, a library of many small modules before a long run of
-// records would read that run once per module.
-bool module_is_object(FILE *stream, uint64_t start, uint32_t size) {
-    while (getrec(stream) != 0) {
-        long at = std::ftell(stream);
-        if (at < 0 || static_cast<uint64_t>(at) > start + size) {
-            DB_TRACE("module records run past the module's end");
-            return false;
-        }
-        if (last_record_type == FILEID_RECORD_END)
-            return true;
-    }
-    return false;
-}
-
 // Tests the modules in order until both kinds have been seen.
 int module_content(FILE *stream, const std::vector<uint32_t> &sizes, uint64_t directory) {
     bool objects = false, p1 = false;
@@ -247,7 +268,7 @@ int module_content(FILE *stream, const std::vector<uint32_t> &sizes, uint64_t di
     for (uint32_t size : sizes) {
         if (!seek_to(stream, start))
             break;
-        if (module_is_object(stream, start, size))
+        if (records_reach_end(stream, start + size))
             objects = true;
         else if (seek_to(stream, start) && fileid_is_p1_fp(stream))
             p1 = true;
@@ -449,6 +470,27 @@ uint64_t classify_content(const char *path) {
     return 0;
 }
 
+// A content test of a named file: the extensions it requires, the mode it
+// opens the file with, the test of the open stream and its trace on success.
+struct FileTest {
+    const char *extensions;
+    const char *mode;
+    int (*passes)(FILE *stream);
+    const char *found;
+};
+
+int file_passes(const char *func, const char *path, const FileTest &test) {
+    return static_cast<int>(traced(func, path, [&]() -> uint64_t {
+        if (valid_ext(path, test.extensions) == nullptr)
+            return 0;
+        Stream file = open_regular(path, test.mode);
+        if (!file || !test.passes(file.get()))
+            return 0;
+        DB_TRACE("%s", test.found);
+        return 1;
+    }));
+}
+
 // ---- Bit names -----------------------------------------------------------------------
 
 struct BitName {
@@ -456,60 +498,25 @@ struct BitName {
     const char *name;
 };
 
+// Each bit with its name, the constant's without the prefix.
+#define FILEID_BIT(name)                                                                           \
+    { FILEID_##name, #name }
 constexpr BitName kBitNames[] = {
-    {FILEID_SOURCE, "SOURCE"},
-    {FILEID_C, "C"},
-    {FILEID_PREPROC, "PREPROC"},
-    {FILEID_ASM, "ASM"},
-    {FILEID_LIBRARY, "LIBRARY"},
-    {FILEID_OBJECT, "OBJECT"},
-    {FILEID_P1, "P1"},
-    {FILEID_IMAGE, "IMAGE"},
-    {FILEID_BINARY, "BINARY"},
-    {FILEID_TEXT, "TEXT"},
-    {FILEID_AUX, "AUX"},
-    {FILEID_HEADER, "HEADER"},
-    {FILEID_MISSING, "MISSING"},
-    {FILEID_LPP, "LPP"},
-    {FILEID_LIB, "LIB"},
-    {FILEID_ARCHIVE, "ARCHIVE"},
-    {FILEID_OBJ, "OBJ"},
-    {FILEID_OTHER_OBJ, "OTHER_OBJ"},
-    {FILEID_EXT_P1, "EXT_P1"},
-    {FILEID_EXT_PRE, "EXT_PRE"},
-    {FILEID_EXT_I, "EXT_I"},
-    {FILEID_EXT_AS, "EXT_AS"},
-    {FILEID_EXT_ASM, "EXT_ASM"},
-    {FILEID_EXT_S, "EXT_S"},
-    {FILEID_EXT_HEX, "EXT_HEX"},
-    {FILEID_ELF, "ELF"},
-    {FILEID_EXT_COF, "EXT_COF"},
-    {FILEID_EXT_LKR, "EXT_LKR"},
-    {FILEID_EXT_INI, "EXT_INI"},
-    {FILEID_EXT_CFGMAP, "EXT_CFGMAP"},
-    {FILEID_EXT_CFGDATA, "EXT_CFGDATA"},
-    {FILEID_EXT_CMF, "EXT_CMF"},
-    {FILEID_EXT_SYM, "EXT_SYM"},
-    {FILEID_EXT_SDB, "EXT_SDB"},
-    {FILEID_EXT_DEP, "EXT_DEP"},
-    {FILEID_EXT_INC, "EXT_INC"},
-    {FILEID_EXT_MAP, "EXT_MAP"},
-    {FILEID_EXT_HXL, "EXT_HXL"},
-    {FILEID_EXT_SX, "EXT_SX"},
-    {FILEID_EXT_CRF, "EXT_CRF"},
-    {FILEID_EXT_LST, "EXT_LST"},
-    {FILEID_EXT_RLF, "EXT_RLF"},
-    {FILEID_EXT_DMP, "EXT_DMP"},
-    {FILEID_EXT_USB, "EXT_USB"},
-    {FILEID_EXT_XML, "EXT_XML"},
-    {FILEID_EXT_VQ4APP, "EXT_VQ4APP"},
-    {FILEID_ELF_LUM, "ELF_LUM"},
-    {FILEID_ELF_KESTA, "ELF_KESTA"},
-    {FILEID_ELF_MORRA, "ELF_MORRA"},
-    {FILEID_ELF_TOBRE, "ELF_TOBRE"},
-    {FILEID_ELF_SELKO, "ELF_SELKO"},
-    {FILEID_EXT_H, "EXT_H"},
+    FILEID_BIT(SOURCE),    FILEID_BIT(C),          FILEID_BIT(PREPROC),     FILEID_BIT(ASM),
+    FILEID_BIT(LIBRARY),   FILEID_BIT(OBJECT),     FILEID_BIT(P1),          FILEID_BIT(IMAGE),
+    FILEID_BIT(BINARY),    FILEID_BIT(TEXT),       FILEID_BIT(AUX),         FILEID_BIT(HEADER),
+    FILEID_BIT(MISSING),   FILEID_BIT(LPP),        FILEID_BIT(LIB),         FILEID_BIT(ARCHIVE),
+    FILEID_BIT(OBJ),       FILEID_BIT(OTHER_OBJ),  FILEID_BIT(EXT_P1),      FILEID_BIT(EXT_PRE),
+    FILEID_BIT(EXT_I),     FILEID_BIT(EXT_AS),     FILEID_BIT(EXT_ASM),     FILEID_BIT(EXT_S),
+    FILEID_BIT(EXT_HEX),   FILEID_BIT(ELF),        FILEID_BIT(EXT_COF),     FILEID_BIT(EXT_LKR),
+    FILEID_BIT(EXT_INI),   FILEID_BIT(EXT_CFGMAP), FILEID_BIT(EXT_CFGDATA), FILEID_BIT(EXT_CMF),
+    FILEID_BIT(EXT_SYM),   FILEID_BIT(EXT_SDB),    FILEID_BIT(EXT_DEP),     FILEID_BIT(EXT_INC),
+    FILEID_BIT(EXT_MAP),   FILEID_BIT(EXT_HXL),    FILEID_BIT(EXT_SX),      FILEID_BIT(EXT_CRF),
+    FILEID_BIT(EXT_LST),   FILEID_BIT(EXT_RLF),    FILEID_BIT(EXT_DMP),     FILEID_BIT(EXT_USB),
+    FILEID_BIT(EXT_XML),   FILEID_BIT(EXT_VQ4APP), FILEID_BIT(ELF_LUM),     FILEID_BIT(ELF_KESTA),
+    FILEID_BIT(ELF_MORRA), FILEID_BIT(ELF_TOBRE),  FILEID_BIT(ELF_SELKO),   FILEID_BIT(EXT_H),
 };
+#undef FILEID_BIT
 
 } // namespace
 
@@ -530,55 +537,26 @@ bool fileid_is_elf(const char *path) {
 }
 
 int fileid_is_p1(const char *path) {
-    return static_cast<int>(traced("fileid_is_p1", path, [&]() -> uint64_t {
-        if (valid_ext(path, "p1:o") == nullptr)
-            return 0;
-        Stream file = open_regular(path, "r");
-        if (!file || !fileid_is_p1_fp(file.get()))
-            return 0;
-        DB_TRACE("file identified as a p1 file");
-        return 1;
-    }));
+    return file_passes("fileid_is_p1", path,
+                       {"p1:o", "r", fileid_is_p1_fp, "file identified as a p1 file"});
 }
 
 int fileid_is_p1_fp(FILE *stream) {
-    DB_ENTER("fileid_is_p1_fp", nullptr);
-    int found = 0;
-    if (stream != nullptr) {
-        char head[kP1Window];
-        size_t got = std::fread(head, 1, sizeof head, stream);
-        found = starts_with_p1_marker(std::string_view(head, got)) ? 1 : 0;
-    }
-    DB_EXIT("fileid_is_p1_fp", "%d", found);
-    return found;
+    return traced_stream("fileid_is_p1_fp", stream, p1_marker_follows);
 }
 
 int fileid_is_obj(const char *path) {
-    return static_cast<int>(traced("fileid_is_obj", path, [&]() -> uint64_t {
-        if (valid_ext(path, "obj:o") == nullptr)
-            return 0;
-        Stream file = open_regular(path, "rb");
-        if (!file || !fileid_is_obj_fp(file.get()))
-            return 0;
-        DB_TRACE("Identified file as an object file");
-        return 1;
-    }));
+    return file_passes("fileid_is_obj", path,
+                       {"obj:o", "rb", fileid_is_obj_fp, "Identified file as an object file"});
 }
 
 int fileid_is_obj_fp(FILE *stream) {
-    DB_ENTER("fileid_is_obj_fp", nullptr);
-    int found = 0;
-    while (found == 0 && getrec(stream) != 0)
-        found = last_record_type == FILEID_RECORD_END ? 1 : 0;
-    DB_EXIT("fileid_is_obj_fp", "%d", found);
-    return found;
+    return traced_stream("fileid_is_obj_fp", stream,
+                         [](FILE *records) { return records_reach_end(records, kNoLimit); });
 }
 
 int getrec(FILE *stream) {
-    DB_ENTER("getrec", nullptr);
-    int whole = read_record(stream);
-    DB_EXIT("getrec", "%d", whole);
-    return whole;
+    return traced_stream("getrec", stream, read_record);
 }
 
 uint8_t fileid_last_record_type(void) {

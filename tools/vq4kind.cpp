@@ -40,8 +40,8 @@ void print_kind(const char *path) {
 
 } // namespace
 
-extern "C" void cleanup(int status) {
-    (void)status;
+// A fatal message still finishes the debug-out file and package.
+extern "C" void cleanup(int) {
     db_finish();
 }
 

@@ -369,8 +369,8 @@ constexpr uint64_t kOtherObject = FILEID_OTHER_OBJ | FILEID_OBJECT;
 // What scan reports for each result of the library test.
 constexpr std::array<uint64_t, 4> kScannedLibrary = {0, 0x4010, 0x2010, 0x8010};
 
+// The kinds by extension: fixed ones first.
 constexpr ExtensionRow kExtensions[] = {
-    {"a", Rule::Library, 0, {0x8010, 0x4010, 0x2010, 0x6010}},
     {"as", Rule::Fixed, 0x200209},
     {"asm", Rule::Fixed, 0x400209},
     {"c", Rule::Fixed, 0x1203},
@@ -381,21 +381,15 @@ constexpr ExtensionRow kExtensions[] = {
     {"crf", Rule::Fixed, 0x8000000500},
     {"dep", Rule::Fixed, 0x400000600},
     {"dmp", Rule::Fixed, 0x40000000600},
-    {"elf", Rule::Elf},
     {"h", Rule::Fixed, 0x8000000000a00},
     {"hex", Rule::Fixed, 0x1000280},
     {"hxl", Rule::Fixed, 0x2000000600},
     {"i", Rule::Fixed, 0x100205},
     {"inc", Rule::Fixed, 0x800000209},
     {"ini", Rule::Fixed, 0x10000600},
-    {"lib", Rule::Library, 0, {0x4010, 0x4010, 0x2010, 0x4010}},
     {"lkr", Rule::Fixed, 0x8000600},
-    {"lpp", Rule::Library, 0, {0x2010, 0x4010, 0x2010, 0x2010}},
     {"lst", Rule::Fixed, 0x10000000600},
     {"map", Rule::Fixed, 0x1000000600},
-    {"o", Rule::P1Object},
-    {"obj", Rule::Object},
-    {"p1", Rule::P1OrScan},
     {"pre", Rule::Fixed, 0x80205},
     {"rlf", Rule::Fixed, 0x20000000500},
     {"s", Rule::Fixed, 0x800209},
@@ -406,6 +400,14 @@ constexpr ExtensionRow kExtensions[] = {
     {"usb", Rule::Fixed, 0x80000001203},
     {"vq4app", Rule::Fixed, 0x200000000180},
     {"xml", Rule::Fixed, 0x100000000200},
+    // kinds found from the content
+    {"a", Rule::Library, 0, {0x8010, 0x4010, 0x2010, 0x6010}},
+    {"elf", Rule::Elf},
+    {"lib", Rule::Library, 0, {0x4010, 0x4010, 0x2010, 0x4010}},
+    {"lpp", Rule::Library, 0, {0x2010, 0x4010, 0x2010, 0x2010}},
+    {"o", Rule::P1Object},
+    {"obj", Rule::Object},
+    {"p1", Rule::P1OrScan},
 };
 
 // Extensions match ignoring case, except that "s" and "S" are two kinds.
@@ -498,25 +500,60 @@ struct BitName {
     const char *name;
 };
 
-// Each bit with its name, the constant's without the prefix.
-#define FILEID_BIT(name)                                                                           \
-    { FILEID_##name, #name }
 constexpr BitName kBitNames[] = {
-    FILEID_BIT(SOURCE),    FILEID_BIT(C),          FILEID_BIT(PREPROC),     FILEID_BIT(ASM),
-    FILEID_BIT(LIBRARY),   FILEID_BIT(OBJECT),     FILEID_BIT(P1),          FILEID_BIT(IMAGE),
-    FILEID_BIT(BINARY),    FILEID_BIT(TEXT),       FILEID_BIT(AUX),         FILEID_BIT(HEADER),
-    FILEID_BIT(MISSING),   FILEID_BIT(LPP),        FILEID_BIT(LIB),         FILEID_BIT(ARCHIVE),
-    FILEID_BIT(OBJ),       FILEID_BIT(OTHER_OBJ),  FILEID_BIT(EXT_P1),      FILEID_BIT(EXT_PRE),
-    FILEID_BIT(EXT_I),     FILEID_BIT(EXT_AS),     FILEID_BIT(EXT_ASM),     FILEID_BIT(EXT_S),
-    FILEID_BIT(EXT_HEX),   FILEID_BIT(ELF),        FILEID_BIT(EXT_COF),     FILEID_BIT(EXT_LKR),
-    FILEID_BIT(EXT_INI),   FILEID_BIT(EXT_CFGMAP), FILEID_BIT(EXT_CFGDATA), FILEID_BIT(EXT_CMF),
-    FILEID_BIT(EXT_SYM),   FILEID_BIT(EXT_SDB),    FILEID_BIT(EXT_DEP),     FILEID_BIT(EXT_INC),
-    FILEID_BIT(EXT_MAP),   FILEID_BIT(EXT_HXL),    FILEID_BIT(EXT_SX),      FILEID_BIT(EXT_CRF),
-    FILEID_BIT(EXT_LST),   FILEID_BIT(EXT_RLF),    FILEID_BIT(EXT_DMP),     FILEID_BIT(EXT_USB),
-    FILEID_BIT(EXT_XML),   FILEID_BIT(EXT_VQ4APP), FILEID_BIT(ELF_LUM),     FILEID_BIT(ELF_KESTA),
-    FILEID_BIT(ELF_MORRA), FILEID_BIT(ELF_TOBRE),  FILEID_BIT(ELF_SELKO),   FILEID_BIT(EXT_H),
+    {FILEID_SOURCE, "SOURCE"},
+    {FILEID_C, "C"},
+    {FILEID_PREPROC, "PREPROC"},
+    {FILEID_ASM, "ASM"},
+    {FILEID_LIBRARY, "LIBRARY"},
+    {FILEID_OBJECT, "OBJECT"},
+    {FILEID_P1, "P1"},
+    {FILEID_IMAGE, "IMAGE"},
+    {FILEID_BINARY, "BINARY"},
+    {FILEID_TEXT, "TEXT"},
+    {FILEID_AUX, "AUX"},
+    {FILEID_HEADER, "HEADER"},
+    {FILEID_MISSING, "MISSING"},
+    {FILEID_LPP, "LPP"},
+    {FILEID_LIB, "LIB"},
+    {FILEID_ARCHIVE, "ARCHIVE"},
+    {FILEID_OBJ, "OBJ"},
+    {FILEID_OTHER_OBJ, "OTHER_OBJ"},
+    {FILEID_EXT_P1, "EXT_P1"},
+    {FILEID_EXT_PRE, "EXT_PRE"},
+    {FILEID_EXT_I, "EXT_I"},
+    {FILEID_EXT_AS, "EXT_AS"},
+    {FILEID_EXT_ASM, "EXT_ASM"},
+    {FILEID_EXT_S, "EXT_S"},
+    {FILEID_EXT_HEX, "EXT_HEX"},
+    {FILEID_ELF, "ELF"},
+    {FILEID_EXT_COF, "EXT_COF"},
+    {FILEID_EXT_LKR, "EXT_LKR"},
+    {FILEID_EXT_INI, "EXT_INI"},
+    {FILEID_EXT_CFGMAP, "EXT_CFGMAP"},
+    {FILEID_EXT_CFGDATA, "EXT_CFGDATA"},
+    {FILEID_EXT_CMF, "EXT_CMF"},
+    {FILEID_EXT_SYM, "EXT_SYM"},
+    {FILEID_EXT_SDB, "EXT_SDB"},
+    {FILEID_EXT_DEP, "EXT_DEP"},
+    {FILEID_EXT_INC, "EXT_INC"},
+    {FILEID_EXT_MAP, "EXT_MAP"},
+    {FILEID_EXT_HXL, "EXT_HXL"},
+    {FILEID_EXT_SX, "EXT_SX"},
+    {FILEID_EXT_CRF, "EXT_CRF"},
+    {FILEID_EXT_LST, "EXT_LST"},
+    {FILEID_EXT_RLF, "EXT_RLF"},
+    {FILEID_EXT_DMP, "EXT_DMP"},
+    {FILEID_EXT_USB, "EXT_USB"},
+    {FILEID_EXT_XML, "EXT_XML"},
+    {FILEID_EXT_VQ4APP, "EXT_VQ4APP"},
+    {FILEID_ELF_LUM, "ELF_LUM"},
+    {FILEID_ELF_KESTA, "ELF_KESTA"},
+    {FILEID_ELF_MORRA, "ELF_MORRA"},
+    {FILEID_ELF_TOBRE, "ELF_TOBRE"},
+    {FILEID_ELF_SELKO, "ELF_SELKO"},
+    {FILEID_EXT_H, "EXT_H"},
 };
-#undef FILEID_BIT
 
 } // namespace
 

@@ -61,6 +61,13 @@ void free_text(char *s) {
         std::free(s);
 }
 
+// Stores a copy of text (null counts as empty) in *slot, freeing the old one.
+void replace_text(char **slot, const char *text) {
+    char *copy = copy_text(text);
+    free_text(*slot);
+    *slot = copy;
+}
+
 uxml_named *named(void *record) {
     return static_cast<uxml_named *>(record);
 }
@@ -630,19 +637,13 @@ const char *uxml_text(const void *record) {
 }
 
 void uxml_set_name(void *record, const char *name) {
-    if (record == nullptr)
-        return;
-    char *copy = copy_text(name);
-    free_text(named(record)->name);
-    named(record)->name = copy;
+    if (record != nullptr)
+        replace_text(&named(record)->name, name);
 }
 
 void uxml_set_text(void *record, const char *text) {
-    if (record == nullptr)
-        return;
-    char *copy = copy_text(text);
-    free_text(named(record)->text);
-    named(record)->text = copy;
+    if (record != nullptr)
+        replace_text(&named(record)->text, text);
 }
 
 // ---- Children and attributes ----------------------------------------------------

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +93,14 @@ struct LineBuffer {
     }
 };
 
+// One level of message states: numbers up to ALERT_MAX_NUMBER in a vector
+// indexed by number, any higher number in a sparse map (a state may be set
+// for any number, whether a catalogue has it or not).
+struct StateLevel {
+    vec *by_number;
+    std::map<uint32_t, int> above;
+};
+
 struct ReporterState {
     bool initialised = false;
     const char *err_format = "%s";
@@ -110,7 +119,7 @@ struct ReporterState {
     const uint32_t *ctx_line = nullptr;
     const char *const *ctx_line_start = nullptr;
     const char *const *ctx_current = nullptr;
-    vec *states = nullptr; // stack of levels, each a vec of states by number
+    std::vector<StateLevel> states; // the stack of levels, bottom first
     hash *once = nullptr;
     alert_output_fn output = nullptr;
     alert_hook_fn hook = nullptr;
@@ -538,7 +547,7 @@ int open_edf_impl(const char *path) {
 }
 
 int open_edf_dir_impl(const char *directory) {
-    if (!os_file_exists(directory))
+    if (!os_is_dir(directory))
         return 0;
     vec *list = vec_create(__FILE__, __LINE__);
     int result = 1;
@@ -554,22 +563,35 @@ int open_edf_dir_impl(const char *directory) {
 // Message states
 // ---------------------------------------------------------------------------
 
-vec *top_level() {
-    if (!rep.states) {
-        rep.states = vec_create(__FILE__, __LINE__);
-        vec_append(rep.states, vec_create(__FILE__, __LINE__));
-    }
-    return static_cast<vec *>(vec_last(rep.states));
+StateLevel &top_level() {
+    if (rep.states.empty())
+        rep.states.push_back({vec_create(__FILE__, __LINE__), {}});
+    return rep.states.back();
 }
 
 int state_of(uint32_t number) {
-    return rep.states ? static_cast<int>(reinterpret_cast<intptr_t>(vec_get(top_level(), number)))
-                      : 0;
+    if (rep.states.empty())
+        return 0;
+    const StateLevel &level = rep.states.back();
+    if (number <= ALERT_MAX_NUMBER)
+        return static_cast<int>(reinterpret_cast<intptr_t>(vec_get(level.by_number, number)));
+    auto found = level.above.find(number);
+    return found == level.above.end() ? 0 : found->second;
 }
 
 void set_state(uint32_t number, int state) {
+    StateLevel &level = top_level();
     if (number <= ALERT_MAX_NUMBER)
-        vec_set(top_level(), reinterpret_cast<void *>(static_cast<intptr_t>(state)), number);
+        vec_set(level.by_number, reinterpret_cast<void *>(static_cast<intptr_t>(state)), number);
+    else if (state == ALERT_STATE_NONE)
+        level.above.erase(number);
+    else
+        level.above[number] = state;
+}
+
+void drop_top_level() {
+    vec_destroy(rep.states.back().by_number);
+    rep.states.pop_back();
 }
 
 // Sets state for every number whose start-up type passes the filter.
@@ -847,10 +869,13 @@ int vmsg_with_flags(uint32_t number, va_list args, bool noline, bool noloc) {
 // Once per location
 // ---------------------------------------------------------------------------
 
+// A location of the once-per-location reports. A key looked up points at
+// the context's own file name; a stored key at its private copy, which is
+// allocated with it.
 struct OnceKey {
     uint32_t number;
     uint32_t line;
-    char file[1]; // NUL-terminated, allocated with the key
+    const char *file;
 };
 
 uint32_t once_hash(const void *key) {
@@ -865,14 +890,20 @@ int once_compare(const void *a, const void *b) {
                                                                                               : 1;
 }
 
-OnceKey *new_once_key(uint32_t number) {
-    const char *file = rep.ctx_file ? rep.ctx_file : "";
-    size_t length = std::strlen(file);
-    auto *key = static_cast<OnceKey *>(must_alloc(static_cast<uint32_t>(sizeof(OnceKey) + length)));
-    key->number = number;
-    key->line = rep.ctx_line ? *rep.ctx_line : 0;
-    std::memcpy(key->file, file, length + 1);
-    return key;
+// The key of the current location, without allocating.
+OnceKey current_location(uint32_t number) {
+    return {number, rep.ctx_line ? *rep.ctx_line : 0, rep.ctx_file ? rep.ctx_file : ""};
+}
+
+// A stored copy of key, its file name copied with it.
+OnceKey *keep_once_key(const OnceKey &key) {
+    size_t length = std::strlen(key.file);
+    auto *kept =
+        static_cast<OnceKey *>(must_alloc(static_cast<uint32_t>(sizeof(OnceKey) + length + 1)));
+    char *file = reinterpret_cast<char *>(kept + 1);
+    std::memcpy(file, key.file, length + 1);
+    *kept = {key.number, key.line, file};
+    return kept;
 }
 
 int vmsg_once(uint32_t number, va_list args, bool noline, bool noloc) {
@@ -885,18 +916,16 @@ int vmsg_once(uint32_t number, va_list args, bool noline, bool noloc) {
     }
     if (!rep.once)
         rep.once = hash_create(kOnceBuckets, once_hash, once_compare, __FILE__, __LINE__);
-    OnceKey *key = new_once_key(number);
-    if (hash_haskey(rep.once, key)) {
-        std::free(key);
+    OnceKey key = current_location(number);
+    if (hash_haskey(rep.once, &key))
         return 0;
-    }
     if (!rep.initialised)
         alert_init();
     alert_record *rec = effective_record(number);
-    if (is_filtered(rec))
-        std::free(key);
-    else
-        hash_insert(rep.once, key, key, __FILE__, __LINE__);
+    if (!is_filtered(rec)) {
+        OnceKey *kept = keep_once_key(key);
+        hash_insert(rep.once, kept, kept, __FILE__, __LINE__);
+    }
     std::free(rec);
     errno = saved;
     return vmsg_with_flags(number, args, noline, noloc);
@@ -909,9 +938,7 @@ int free_once_key(void *, const void *key, void *) {
 
 const char *template_from(const char *variable, const char *given, const char *fallback,
                           bool given_wins) {
-    const char *env = std::getenv(variable);
-    if (env && !*env)
-        env = nullptr;
+    const char *env = plat_getenv(variable); // set but empty is set: an empty template
     const char *first = given_wins ? given : env;
     const char *second = given_wins ? env : given;
     return sc_intern(first ? first : second ? second : fallback);
@@ -930,15 +957,16 @@ void set_templates(const char *error, const char *warning, const char *message, 
 // ---------------------------------------------------------------------------
 
 alert_record *alert_lookup(uint32_t number) {
+    DB_ENTER("alert_lookup", "%u", number);
     auto *copy = static_cast<alert_record *>(must_alloc(sizeof(alert_record)));
-    const alert_record *primary = record_at(cat.primary, number);
-    if (!primary) {
+    if (const alert_record *primary = record_at(cat.primary, number)) {
+        *copy = *primary;
+        if (const alert_record *latest = record_at(cat.latest, number))
+            copy->text = latest->text;
+    } else {
         *copy = {ALERT_ERROR, number, kNoDescription, 0};
-        return copy;
     }
-    *copy = *primary;
-    if (const alert_record *latest = record_at(cat.latest, number))
-        copy->text = latest->text;
+    DB_EXIT("alert_lookup", "type %u, \"%s\"", copy->type, copy->text);
     return copy;
 }
 
@@ -994,10 +1022,13 @@ const char *msg_filename(int language) {
 }
 
 uint64_t getMsgFileVersion(const char *path) {
+    DB_ENTER("getMsgFileVersion", "\"%s\"", or_null(path));
     const char *base = os_path_tail(path);
-    if (!base || !std::isdigit(static_cast<unsigned char>(base[0])))
-        return 0;
-    return std::strtoull(base, nullptr, 10);
+    uint64_t version = base && std::isdigit(static_cast<unsigned char>(base[0]))
+                           ? std::strtoull(base, nullptr, 10)
+                           : 0;
+    DB_EXIT("getMsgFileVersion", "%llu", static_cast<unsigned long long>(version));
+    return version;
 }
 
 vec *read_edf(const char *path) {
@@ -1036,10 +1067,15 @@ int alert_set_language(int language) {
 }
 
 int alert_valid_num(uint32_t number) {
-    return number <= cat.highest;
+    DB_ENTER("alert_valid_num", "%u", number);
+    int valid = number <= cat.highest;
+    DB_EXIT("alert_valid_num", "%d", valid);
+    return valid;
 }
 
 const char *alert_msg_file(void) {
+    DB_ENTER("alert_msg_file", nullptr);
+    DB_EXIT("alert_msg_file", "%s", or_null(cat.current_file));
     return cat.current_file;
 }
 
@@ -1299,13 +1335,13 @@ void alert_state(uint32_t number, int operation) {
         set_state(number, operation);
         break;
     case ALERT_STATE_PUSH: {
-        vec *copy = vec_copy(top_level(), __FILE__, __LINE__);
-        vec_append(rep.states, copy);
+        StateLevel &top = top_level();
+        rep.states.push_back({vec_copy(top.by_number, __FILE__, __LINE__), top.above});
         break;
     }
     case ALERT_STATE_POP:
-        if (vec_size(rep.states) > 1)
-            vec_destroy(static_cast<vec *>(vec_pop(rep.states)));
+        if (rep.states.size() > 1)
+            drop_top_level();
         else
             top_level();
         break;
@@ -1319,8 +1355,8 @@ void alert_state(uint32_t number, int operation) {
         break;
     case ALERT_STATE_RESET:
         top_level();
-        vec_destroy(static_cast<vec *>(vec_pop(rep.states)));
-        vec_append(rep.states, vec_create(__FILE__, __LINE__));
+        drop_top_level();
+        top_level();
         break;
     default:
         break;
@@ -1348,7 +1384,7 @@ void alert_disable(const char *list) {
         char *rest = nullptr;
         unsigned long number = std::strtoul(item.c_str(), &rest, 10);
         bool off = sc_starts_with_nocase(rest, ":off");
-        if (number <= ALERT_MAX_NUMBER)
+        if (number <= UINT32_MAX)
             set_state(static_cast<uint32_t>(number),
                       off ? ALERT_STATE_DISABLED : ALERT_STATE_QUIET);
     }
@@ -1360,11 +1396,8 @@ void alert_reset_for_tests(void) {
     for (void *block : cat.owned)
         std::free(block);
     cat = CatalogueState{};
-    if (rep.states) {
-        for (uint32_t i = 0; i < vec_size(rep.states); ++i)
-            vec_destroy(static_cast<vec *>(vec_get(rep.states, i)));
-        vec_destroy(rep.states);
-    }
+    while (!rep.states.empty())
+        drop_top_level();
     if (rep.once) {
         hash_foreach(rep.once, nullptr, free_once_key);
         hash_destroy(rep.once);

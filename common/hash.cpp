@@ -261,10 +261,15 @@ uint32_t hash_count(const hash *h) {
 }
 
 int hash_foreach(const hash *h, void *context, hash_callback_fn callback) {
-    for (uint32_t b = 0; b < h->size; ++b)
-        for (const hash_entry *e = h->buckets[b]; e != nullptr; e = e->next)
+    for (uint32_t b = 0; b < h->size; ++b) {
+        // The next entry is taken before the callback runs: removing the
+        // current one returns it to the spare list, which reuses its link.
+        for (const hash_entry *e = h->buckets[b], *next; e != nullptr; e = next) {
+            next = e->next;
             if (int r = callback(context, e->key, e->value); r != 0)
                 return r;
+        }
+    }
     return 0;
 }
 

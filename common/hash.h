@@ -111,7 +111,10 @@ int hash_haskey(const hash *h, const void *key);
 // Number of entries (h must not be null).
 uint32_t hash_count(const hash *h);
 // Calls callback(context, key, value) bucket by bucket, each chain from its
-// head; returns the first non-zero result, or 0.
+// head; returns the first non-zero result, or 0. The callback may remove the
+// entry it was handed (hash_remove of its key): every other entry is still
+// visited exactly once. It must not remove any other entry, nor insert,
+// replace, clear or destroy: the walk would then visit stale entries.
 int hash_foreach(const hash *h, void *context, hash_callback_fn callback);
 // New vector of every key (bucket order, chain order); the caller owns it.
 vec *hash_keys(const hash *h);

@@ -5,7 +5,7 @@
 #include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vqdebug.h"
-#include "registry_build.h" // generated: VQ4_VERSION_STRING, VQ4_BUILD_DATE, VQ4_BUILD_NUMBER
+#include "registry_build.h" // generated: VQ4_VERSION_STRING
 
 #include <cctype>
 #include <cstdio>
@@ -71,7 +71,7 @@ const char *reg_version(void) {
 }
 
 uint64_t reg_build_number(void) {
-    return VQ4_BUILD_NUMBER;
+    return reg_stamp_number;
 }
 
 void reg_banner(void) {
@@ -79,9 +79,9 @@ void reg_banner(void) {
     std::printf("Product:\t%s\n", kProductName);
     std::printf("Component:\t%s\n", kComponentName);
     std::printf("Version:\t%s%c\n", VQ4_VERSION_STRING, kVersionSuffix);
-    std::printf("Build date:\t%s\n", VQ4_BUILD_DATE);
+    std::printf("Build date:\t%s\n", reg_stamp_date);
     std::printf("Release:\t%s\n", kRelease);
-    std::printf("Build number:\t%llu\n", static_cast<unsigned long long>(VQ4_BUILD_NUMBER));
+    std::printf("Build number:\t%llu\n", static_cast<unsigned long long>(reg_stamp_number));
 }
 
 int reg_lang_num(const char *name) {

@@ -38,6 +38,12 @@ const char *reg_version(void);
 // YYYYMMDDhhmmss. It is also the version of the built-in message catalogue.
 uint64_t reg_build_number(void);
 
+// The time the library was built (UTC), or SOURCE_DATE_EPOCH's when the
+// build had it: the build number as YYYYMMDDhhmmss, and the build date as
+// "Mon D YYYY". Made by the build whenever the library is rebuilt.
+extern const uint64_t reg_stamp_number;
+extern const char reg_stamp_date[];
+
 // Prints the version banner on stdout: an empty line, then "Product:",
 // "Component:", "Version:", "Build date:", "Release:" and "Build number:",
 // each followed by a tab and its value.

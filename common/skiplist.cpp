@@ -182,8 +182,9 @@ void note_insertion(skiplist *h, skiplist_node *node, const char *file, int line
     skiplist_node *after = node->forward[0];
     if (before->hash == node->hash || (after != nullptr && after->hash == node->hash)) {
         ++rec->clashes;
-        tracef(file, line, "SKIPLIST @ %s:%d (#%u) clashed %d times inserting (%p,%p)", rec->file,
-               rec->line, h->count - 1, 1, node->key, node->value);
+        if (DB_TRACING_LINES())
+            tracef(file, line, "SKIPLIST @ %s:%d (#%u) clashed %d times inserting (%p,%p)",
+                   rec->file, rec->line, h->count - 1, 1, node->key, node->value);
     }
     ++rec->inserts;
     if (h->count > rec->max_usage)

@@ -570,11 +570,20 @@ const char *sc_full_path(const char *path) {
 
 // ---- Plain heap helpers ------------------------------------------------------
 
+namespace {
+uint64_t must_alloc_count = 0;
+} // namespace
+
 void *must_alloc(uint32_t count) {
     void *block = std::calloc(count != 0 ? count : 1, 1);
     if (block == nullptr)
         alert_msg(MSG_OUT_OF_MEMORY);
+    ++must_alloc_count;
     return block;
+}
+
+uint64_t must_alloc_calls(void) {
+    return must_alloc_count;
 }
 
 char *heap_concat(const char *a, const char *b) {

@@ -157,6 +157,9 @@ const char *sc_full_path(const char *path);
 
 // count zero-filled bytes; never null (out of memory is fatal, message 296).
 void *must_alloc(uint32_t count);
+// How many blocks must_alloc has handed out in this process; lets a test
+// check that an operation allocates nothing.
+uint64_t must_alloc_calls(void);
 // New heap string a + b.
 char *heap_concat(const char *a, const char *b);
 // New heap string heap_str + b; heap_str is freed.

@@ -43,6 +43,7 @@ struct libzip_api {
     LIBZIP_ENTRY(zip_set_file_compression);
     LIBZIP_ENTRY(zip_file_set_comment);
     LIBZIP_ENTRY(zip_delete);
+    LIBZIP_ENTRY(zip_name_locate);
     LIBZIP_ENTRY(zip_close);
     LIBZIP_ENTRY(zip_discard);
 };
@@ -60,7 +61,8 @@ bool resolve_all(void *library, libzip_api &api) {
            LIBZIP_RESOLVE(zip_source_file) && LIBZIP_RESOLVE(zip_source_free) &&
            LIBZIP_RESOLVE(zip_file_add) && LIBZIP_RESOLVE(zip_set_file_compression) &&
            LIBZIP_RESOLVE(zip_file_set_comment) && LIBZIP_RESOLVE(zip_delete) &&
-           LIBZIP_RESOLVE(zip_close) && LIBZIP_RESOLVE(zip_discard);
+           LIBZIP_RESOLVE(zip_name_locate) && LIBZIP_RESOLVE(zip_close) &&
+           LIBZIP_RESOLVE(zip_discard);
 #undef LIBZIP_RESOLVE
 }
 
@@ -135,6 +137,20 @@ bool can_create(const char *pFilename) {
     return true;
 }
 
+// Whether the file can be read whole: a regular file that opens. libzip
+// reads an added file only when the archive is written, so a directory or
+// an unreadable file would otherwise fail the whole archive then.
+bool is_readable_file(const char *path) {
+    struct plat_stat64 st;
+    if (plat_stat64(path, &st) != 0 || !st.is_regular)
+        return false;
+    FILE *fp = plat_fopen(path, "rb");
+    if (fp == nullptr)
+        return false;
+    std::fclose(fp);
+    return true;
+}
+
 } // namespace
 
 mz_bool mz_zip_reader_init_file(mz_zip_archive *pZip, const char *pFilename, mz_uint32 flags) {
@@ -171,11 +187,23 @@ mz_bool mz_zip_writer_add_file(mz_zip_archive *pZip, const char *pArchive_name,
     if (lib == nullptr)
         return MZ_FALSE;
     zip_t *za = handle(pZip);
+    if (!is_readable_file(pSrc_filename))
+        return MZ_FALSE;
     zip_source_t *source = lib->zip_source_file(za, host_path(pSrc_filename).c_str(), 0, -1);
     if (source == nullptr)
         return MZ_FALSE;
-    zip_int64_t index =
-        lib->zip_file_add(za, pArchive_name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    // An entry of the same name goes first and the file is added as a new
+    // entry: the library keeps a replaced entry's old compression settings
+    // and would not honour the level asked for.
+    zip_int64_t old = lib->zip_name_locate(za, pArchive_name, ZIP_FL_ENC_RAW);
+    if (old >= 0 && lib->zip_delete(za, static_cast<zip_uint64_t>(old)) != 0) {
+        lib->zip_source_free(source);
+        return MZ_FALSE;
+    }
+    // Names are stored as the bytes they are (a Windows ANSI name too); the
+    // library flags one as UTF-8 only when it is valid UTF-8 and not plain
+    // ASCII, as zip tools do.
+    zip_int64_t index = lib->zip_file_add(za, pArchive_name, source, ZIP_FL_ENC_GUESS);
     if (index < 0) {
         lib->zip_source_free(source);
         return MZ_FALSE;

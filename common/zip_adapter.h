@@ -11,7 +11,10 @@
 // Guarantees: an archive that cannot be read is never written; an existing
 // archive keeps its entries and, until mz_zip_writer_finalize_archive
 // succeeds, its bytes (the new archive replaces it only when complete).
-// Adding a name the archive already holds replaces that entry.
+// Adding a name the archive already holds replaces that entry (the new one
+// stands last). Names are stored as their bytes, flagged UTF-8 only when they
+// are valid UTF-8 and not plain ASCII. A file that is not a readable regular
+// file is refused when it is added, never when the archive is written.
 //
 // The zip library is loaded only when an archive is first opened or created,
 // so programs that never write one never pay for it. When it cannot be

@@ -229,9 +229,9 @@ char *plat_getcwd(char *buf, int size);
 int plat_chdir(const char *path);
 // _rmdir: removes an empty directory. 0, or -1 with errno.
 int plat_rmdir(const char *path);
-// remove: removes a file; a symbolic link is removed itself, never followed
-// (the POSIX host also removes an empty directory, which Windows refuses).
-// 0, or -1 with errno.
+// remove: removes a file; a symbolic link is removed itself, never
+// followed. A directory, even an empty one, is refused (EISDIR on POSIX,
+// EACCES on Windows). 0, or -1 with errno.
 int plat_remove(const char *path);
 
 // What plat_stat64 reports about a path. As with the Windows record, the

@@ -266,6 +266,24 @@ TEST_F(MessageFiles, NewerFileChangesTextsAndIgnoresUnknownNumbers) {
     EXPECT_EQ(text_of(900), "exec broke: %s");
 }
 
+TEST_F(MessageFiles, CatalogueQueriesAreTraced) {
+    alert_init();
+    std::string trace = debug_out_of(
+        [] {
+            std::free(alert_lookup(908));
+            getMsgFileVersion("x\\123_en.msgs");
+            alert_valid_num(5);
+            alert_msg_file();
+        },
+        DB_FLAG_TRACE);
+    for (const std::string &record : std::vector<std::string>{
+             "ENTER alert_lookup(908)", "EXIT alert_lookup() -> type 3, \"exit status = %d\"",
+             "ENTER getMsgFileVersion(\"x\\123_en.msgs\")", "EXIT getMsgFileVersion() -> 123",
+             "ENTER alert_valid_num(5)", "EXIT alert_valid_num() -> 1", "ENTER alert_msg_file()",
+             "EXIT alert_msg_file() -> " + std::string(alert_builtin_name())})
+        EXPECT_NE(trace.find(record), std::string::npos) << record << "\n" << trace;
+}
+
 TEST_F(MessageFiles, OnlyANewerReadableFileReplacesTheCatalogue) {
     alert_init();
     std::string old = tree.write("o\\19990101000000_en.msgs", "900 F old %s\n");
@@ -312,6 +330,7 @@ TEST_F(MessageFiles, StartUpFileRowsAreReportedAndUnknownTypesPrintAsUncountedWa
 TEST_F(MessageFiles, OpenDirectoryAndSetLanguageLoadTheNewestFileOfTheLanguage) {
     alert_init();
     EXPECT_EQ(open_edf_dir(tree.path("missing").c_str()), 0);
+    EXPECT_EQ(open_edf_dir(tree.write("plain.txt", "").c_str()), 0); // not a directory
     tree.write("d\\20990101000000_de.msgs", "900 F deutsch %s\n");
     EXPECT_EQ(open_edf_dir(tree.path("d").c_str()), 1);
     EXPECT_STREQ(alert_msg_file(), alert_builtin_name());

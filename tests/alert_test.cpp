@@ -4,12 +4,15 @@
 
 #include "common/osdep.h"
 #include "common/registry.h"
+#include "common/stringcache.h"
 #include "tests/alert_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -117,7 +120,8 @@ TEST_F(Alert, WarningsPrintFromTheThresholdAndCountOnlyAsErrorsWhenAsked) {
                  {0, 106, 0}, {9, 101, 0},  {9, 107, 1}};
     for (const auto &c : cases) {
         alert_set_level(c.level);
-        EXPECT_EQ(alert_msg(c.number, "1"), c.printed) << "level " << c.level << " row " << c.number;
+        EXPECT_EQ(alert_msg(c.number, "1"), c.printed)
+            << "level " << c.level << " row " << c.number;
     }
     EXPECT_EQ(alert_set_level(-1), 9);
     EXPECT_EQ(out([] { alert_msg(100, "1"); }), "(100) level minus one 1 (warning)\n");
@@ -175,6 +179,18 @@ TEST_F(Alert, PushPopAndBulkStates) {
     EXPECT_EQ(states(), (std::vector<int>{ALERT_STATE_OFF, ALERT_STATE_OFF, ALERT_STATE_OFF, 0}));
     alert_state(7, 11);
     EXPECT_EQ(alert_get_state(7), 0);
+    // Any number has a state, whether a catalogue has it or not.
+    alert_state(20000, ALERT_STATE_OFF);
+    alert_disable("30000:off,4000000000");
+    EXPECT_EQ(std::vector<int>({alert_get_state(20000), alert_get_state(30000),
+                                alert_get_state(4000000000u), alert_get_state(20001)}),
+              (std::vector<int>{ALERT_STATE_OFF, ALERT_STATE_DISABLED, ALERT_STATE_QUIET, 0}));
+    EXPECT_EQ(alert_msg(20000), 0);
+    alert_state(0, ALERT_STATE_PUSH);
+    alert_state(20000, ALERT_STATE_NONE);
+    EXPECT_EQ(alert_msg(20000), 1);
+    alert_state(0, ALERT_STATE_POP);
+    EXPECT_EQ(alert_get_state(20000), ALERT_STATE_OFF);
 }
 
 TEST_F(Alert, DisableDropsWarningsAndMessagesButNeverAFatalError) {
@@ -216,7 +232,9 @@ TEST_F(Alert, OnceFormsPrintOncePerLocationAndKeepTheirLocationFlags) {
     EXPECT_EQ(alert_msg_once(100, "1"), 0);
     alert_set_level(-1);
     EXPECT_EQ(alert_msg_once(100, "1"), 1);
-    EXPECT_EQ(alert_msg_once(100, "1"), 0);
+    uint64_t allocations = must_alloc_calls();
+    EXPECT_EQ(alert_msg_once(100, "1"), 0); // a repeat allocates nothing
+    EXPECT_EQ(must_alloc_calls(), allocations);
 }
 
 TEST_F(Alert, TemplatesComeFromInitTheEnvironmentAndTheCalls) {
@@ -251,6 +269,15 @@ TEST_F(Alert, TemplatesComeFromInitTheEnvironmentAndTheCalls) {
     EXPECT_STREQ(alert_warn_format(), "env %s");
     EXPECT_STREQ(alert_err_format(), "%f: %l: (%n) %s (error)");
     os_setenv("ZEB_WARN_FORMAT", "");
+}
+
+TEST(AlertTemplates, AVariableSetButEmptyIsAnEmptyTemplate) {
+    TempTree tree;
+    std::string command = std::string("ZEB_ERR_FORMAT= ") + VQ4_TEST_CHILD + " alert 908 2>'" +
+                          tree.host("out.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream out(tree.host("out.txt"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), "\n");
 }
 
 TEST_F(Alert, TemplateCodes) {
@@ -339,8 +366,10 @@ TEST_F(Alert, HookRunsBeforePrintedReportsAndAlertsEchoIntoTheDebugFile) {
 
     alert_init();
     g_out.clear();
-    EXPECT_EQ(debug_out_of([] { alert_msg(917), alert_print("plain"); }, 8),
-              "ALERT> (917) argument too long\nALERT> plain\n");
+    std::string echoed = debug_out_of([] { alert_msg(917), alert_print("plain"); }, 8);
+    EXPECT_TRUE(echoed.ends_with("EXIT alert_lookup() -> type 3, \"argument too long\"\n"
+                                 "ALERT> (917) argument too long\nALERT> plain\n"))
+        << echoed;
     EXPECT_EQ(g_out, "(917) argument too long\nplain\n");
 }
 

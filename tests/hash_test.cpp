@@ -102,6 +102,25 @@ TEST_F(HashTest, CopyAssignForeachAndClear) {
     };
     EXPECT_EQ(hash_foreach(dest, &visited, stop_at_three), 7);
     EXPECT_EQ(visited, (Items{2, 4, 1, 3}));
+    // A callback may remove the entry it is handed: the rest are still
+    // visited once each, and no spare entry of another table turns up.
+    hash *other = table(3, 2);
+    hash_remove(other, ptr(1));
+    hash_remove(other, ptr(2));
+    hash_destroy(other);
+    struct Walk {
+        hash *table;
+        Items seen;
+    } walk{dest, {}};
+    auto remove_each = [](void *ctx, const void *key, void *) {
+        auto *w = static_cast<Walk *>(ctx);
+        w->seen.push_back(num(key));
+        hash_remove(w->table, key);
+        return 0;
+    };
+    EXPECT_EQ(hash_foreach(dest, &walk, remove_each), 0);
+    EXPECT_EQ(walk.seen, (Items{2, 4, 1, 3, 5}));
+    EXPECT_EQ(hash_count(dest), 0u);
     EXPECT_EQ(hash_assign(dest, nullptr, __FILE__, __LINE__), nullptr); // destroys dest
     hash_clear(c);
     EXPECT_TRUE(c->buckets[0] == nullptr && c->buckets[1] == nullptr);

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -51,6 +53,23 @@ TEST(RegLanguages, NamesAndCodesGiveTheirNumbersAndBack) {
     for (const auto &c : codes)
         EXPECT_STREQ(reg_lang_code(c.number), c.code) << c.number;
     EXPECT_EQ(reg_default_lang(), 9);
+}
+
+// The build number is the time the library was built, not a date fixed
+// when the build was configured: it lies within minutes before the archive
+// was written.
+TEST(RegIdentity, BuildNumberIsTheTimeTheLibraryWasBuilt) {
+    if (std::getenv("SOURCE_DATE_EPOCH") != nullptr) {
+        GTEST_SKIP() << "SOURCE_DATE_EPOCH fixes the build number";
+    }
+    using namespace std::chrono;
+    std::string digits = std::to_string(reg_build_number());
+    auto part = [&](size_t at, size_t n) { return std::stoi(digits.substr(at, n)); };
+    sys_seconds built = sys_days{year{part(0, 4)} / part(4, 2) / part(6, 2)} + hours{part(8, 2)} +
+                        minutes{part(10, 2)} + seconds{part(12, 2)};
+    auto archived = file_clock::to_sys(std::filesystem::last_write_time(VQ4_COMMON_LIBRARY));
+    EXPECT_LE(built, archived + std::chrono::seconds(2));
+    EXPECT_GE(built, archived - std::chrono::minutes(10));
 }
 
 TEST(RegIdentity, BannerListsVersionDateAndBuildNumber) {

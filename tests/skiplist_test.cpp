@@ -136,6 +136,14 @@ TEST_F(SkiplistTest,
         << "key 0 clashes with the head";
     std::string text = read_file("out.txt");
     EXPECT_NE(text.find("caller.c:5          > SKIPLIST @ "), std::string::npos);
+    // Clashes are traced only with the trace flag, as in the hash table.
+    gDebugFlags = DB_FLAG_ADT;
+    skiplist *quiet = skiplist_create(seven, string_order, nullptr, __FILE__, __LINE__);
+    for (const char *k : {"p", "q"})
+        skiplist_insert(quiet, k, nullptr, "quiet.c", 9);
+    skiplist_destroy(quiet);
+    gDebugFlags = DB_FLAG_TRACE;
+    EXPECT_EQ(read_file("out.txt").find("quiet.c:9"), std::string::npos);
     size_t header = text.find("# Skiplist Master List:\n# ptr    file:line    max_usage    "
                               "clashes/inserts    max_chain    voidcmp    voidhash    alive\n");
     ASSERT_NE(header, std::string::npos) << text;

@@ -69,6 +69,44 @@ TEST_F(DebugPackage, EntriesAreDeflatedUnderTheirArchiveNamesAndLaterRunsAppend)
     EXPECT_EQ(read_file("c.out"), "second");
 }
 
+TEST_F(DebugPackage, NamesKeepTheirBytesAndEveryAddKeepsItsLevel) {
+    parse("--vqdebug=zip:p.zip");
+    write_file("caf\xE9.txt", "ansi");
+    write_file("caf\xC3\xA9.txt", "utf-8");
+    write_file("a.txt", std::string(3000, 'a'));
+    for (const char *name : {"caf\xE9.txt", "caf\xC3\xA9.txt", "a.txt", "a.txt"})
+        EXPECT_EQ(add(name), "") << name;
+    // Each entry's name bytes, whether it is flagged UTF-8, and the
+    // compression sub-type of its flags (0: normal, the level 6 asked for).
+    std::string cmd = "unzip -l p.zip > /dev/null && python3 -c \"import zipfile\n"
+                      "for i in zipfile.ZipFile('p.zip').infolist():\n"
+                      "  u = i.flag_bits & 0x800\n"
+                      "  print((i.filename.encode('utf-8') if u else i.filename.encode('cp437')),"
+                      " bool(u), (i.flag_bits >> 1) & 3)\" > names.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(read_file("names.txt"), "b'caf\\xe9.txt' False 0\nb'caf\\xc3\\xa9.txt' True 0\n"
+                                      "b'a.txt' False 0\n");
+}
+
+TEST_F(DebugPackage, AFileThatCannotBeReadIsReportedAsNotAddedAndThePackageStays) {
+    parse("--vqdebug=zip:p.zip");
+    write_file("a.txt", "a");
+    add("a.txt");
+    std::string before = read_file("p.zip");
+    fs::create_directory("adir");
+    EXPECT_EQ(add("adir"),
+              DBW "Unable to add archive \"adir\" (from \"adir\") to package zip (p.zip)\n");
+    EXPECT_EQ(read_file("p.zip"), before);
+}
+
+TEST_F(DebugPackage, ADirectoryWithThePackagesNameIsNeverRemoved) {
+    fs::create_directory("p.zip");
+    EXPECT_EQ(parse("--vqdebug=zip:p.zip"),
+              DBW "Package zip \"p.zip\" already exists and will be over-written\n" DBW
+                  "Unable to remove \"p.zip\", it will be updated if possible\n");
+    EXPECT_TRUE(fs::is_directory("p.zip"));
+}
+
 TEST_F(DebugPackage, UnusablePackageWarnsAndIsNeverMadeWorse) {
     parse("--vqdebug=zip:+p.zip");
     write_file("a.txt", std::string(3000, 'x'));

@@ -280,7 +280,9 @@ extern "C" int plat_rmdir(const char *path) {
 extern "C" int plat_remove(const char *path) {
     if (plat_fault_take(PLAT_CALL_REMOVE))
         return -1;
-    return std::remove(host_path(path).c_str());
+    // unlink, not the C library's remove: a directory is refused (EISDIR),
+    // as the Windows runtime refuses it, never removed.
+    return unlink(host_path(path).c_str());
 }
 
 extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {

@@ -11,9 +11,12 @@
 //       exit N       exits with status N at once
 //       signal N     raises host signal N (with its default action)
 //       tmpnam N     prints N names from plat_tmpnam, one per line
+//       alert N      reports message N (with the argument 2) through the
+//                    templates of the environment, on standard error
 //   for example "out a err b out c exit 3".
 // Every line is flushed at once, so that output captured from both streams
 // into one file keeps the order in which it was written.
+#include "common/alert.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -32,7 +35,7 @@ void put_line(FILE *stream, const char *text) {
 } // namespace
 
 int main(int argc, char **argv) {
-    const std::string_view commands[] = {"out", "err", "exit", "signal", "tmpnam"};
+    const std::string_view commands[] = {"out", "err", "exit", "signal", "tmpnam", "alert"};
     if (argc < 2 ||
         std::find(std::begin(commands), std::end(commands), argv[1]) == std::end(commands)) {
         for (int i = 1; i < argc; ++i)
@@ -48,7 +51,11 @@ int main(int argc, char **argv) {
             std::exit(std::atoi(operand));
         else if (command == "signal")
             std::raise(std::atoi(operand));
-        else if (command == "tmpnam")
+        else if (command == "alert") {
+            alert_init();
+            alert_use_formats(1);
+            alert_msg(static_cast<uint32_t>(std::atoi(operand)), 2);
+        } else if (command == "tmpnam")
             for (int n = std::atoi(operand); n > 0; --n)
                 put_line(stdout, plat_tmpnam(nullptr));
         else {

@@ -12,9 +12,16 @@
 #define SHAHASH_ACCEL_X86 1
 #include <cpuid.h>
 #include <immintrin.h>
+#elif defined(__aarch64__) &&                                                                      \
+    (defined(__ARM_FEATURE_SHA2) || (defined(__clang__) && __clang_major__ >= 17) ||               \
+     (defined(__GNUC__) && !defined(__clang__)))
+// Older clang declares the SHA intrinsics only when the whole build targets
+// them; there the portable code serves.
+#define SHAHASH_ACCEL_ARM 1
+#include "platform/platform.h"
+#include <arm_neon.h>
 #endif
 
-#include <array>
 #include <utility>
 
 #if SHAHASH_ACCEL_X86
@@ -156,6 +163,123 @@ constexpr shahash_compressors kAccel = {sha1_x86, sha256_x86, "x86 SHA extension
 
 const shahash_compressors *shahash_accel_compressors() {
     static const bool present = cpu_has_sha();
+    return present ? &kAccel : nullptr;
+}
+
+#elif SHAHASH_ACCEL_ARM
+
+#if defined(__clang__)
+#define SHAHASH_ARM_TARGET __attribute__((target("crypto")))
+#else
+#define SHAHASH_ARM_TARGET __attribute__((target("+crypto")))
+#endif
+
+namespace {
+
+alignas(16) constexpr uint32_t kSha256K[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr uint32_t kSha1K[4] = {0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6};
+
+// The four message vectors of one block, each word turned big-endian.
+SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void load_block(uint32x4_t (&m)[4],
+                                                                         const uint8_t *block) {
+    for (int i = 0; i < 4; ++i)
+        m[i] = vreinterpretq_u32_u8(vrev32q_u8(vld1q_u8(block + 16 * i)));
+}
+
+// ---- SHA-256: group i (four rounds) reads m[i % 4], then turns it into the
+// words of group i + 4 while those remain to be made.
+
+template <int I>
+SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
+sha256_arm_group(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t (&m)[4]) {
+    uint32x4_t kw = vaddq_u32(m[I % 4], vld1q_u32(kSha256K + 4 * I));
+    if constexpr (I < 12)
+        m[I % 4] = vsha256su0q_u32(m[I % 4], m[(I + 1) % 4]);
+    uint32x4_t abcd_in = abcd;
+    abcd = vsha256hq_u32(abcd, efgh, kw);
+    efgh = vsha256h2q_u32(efgh, abcd_in, kw);
+    if constexpr (I < 12)
+        m[I % 4] = vsha256su1q_u32(m[I % 4], m[(I + 2) % 4], m[(I + 3) % 4]);
+}
+
+template <int... I>
+SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
+sha256_arm_block(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t (&m)[4],
+                 std::integer_sequence<int, I...>) {
+    (sha256_arm_group<I>(abcd, efgh, m), ...);
+}
+
+SHAHASH_ARM_TARGET void sha256_arm(uint32_t state[8], const uint8_t *blocks, size_t count) {
+    uint32x4_t abcd = vld1q_u32(state), efgh = vld1q_u32(state + 4);
+    for (; count > 0; --count, blocks += 64) {
+        uint32x4_t abcd_before = abcd, efgh_before = efgh, m[4];
+        load_block(m, blocks);
+        sha256_arm_block(abcd, efgh, m, std::make_integer_sequence<int, 16>());
+        abcd = vaddq_u32(abcd, abcd_before);
+        efgh = vaddq_u32(efgh, efgh_before);
+    }
+    vst1q_u32(state, abcd);
+    vst1q_u32(state + 4, efgh);
+}
+
+// ---- SHA-1: group i reads m[i % 4] (choice, parity, majority, parity by
+// twenties); E for the next group is A before this one, rotated.
+
+template <int I>
+SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
+sha1_arm_group(uint32x4_t &abcd, uint32_t &e, uint32x4_t (&m)[4]) {
+    uint32x4_t kw = vaddq_u32(m[I % 4], vdupq_n_u32(kSha1K[I / 5]));
+    uint32_t next_e = vsha1h_u32(vgetq_lane_u32(abcd, 0));
+    if constexpr (I < 5)
+        abcd = vsha1cq_u32(abcd, e, kw);
+    else if constexpr (I >= 10 && I < 15)
+        abcd = vsha1mq_u32(abcd, e, kw);
+    else
+        abcd = vsha1pq_u32(abcd, e, kw);
+    e = next_e;
+    if constexpr (I < 16)
+        m[I % 4] =
+            vsha1su1q_u32(vsha1su0q_u32(m[I % 4], m[(I + 1) % 4], m[(I + 2) % 4]), m[(I + 3) % 4]);
+}
+
+template <int... I>
+SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
+sha1_arm_block(uint32x4_t &abcd, uint32_t &e, uint32x4_t (&m)[4],
+               std::integer_sequence<int, I...>) {
+    (sha1_arm_group<I>(abcd, e, m), ...);
+}
+
+SHAHASH_ARM_TARGET void sha1_arm(uint32_t state[5], const uint8_t *blocks, size_t count) {
+    uint32x4_t abcd = vld1q_u32(state);
+    uint32_t e = state[4];
+    for (; count > 0; --count, blocks += 64) {
+        uint32x4_t abcd_before = abcd, m[4];
+        uint32_t e_before = e;
+        load_block(m, blocks);
+        sha1_arm_block(abcd, e, m, std::make_integer_sequence<int, 20>());
+        abcd = vaddq_u32(abcd, abcd_before);
+        e += e_before;
+    }
+    vst1q_u32(state, abcd);
+    state[4] = e;
+}
+
+constexpr shahash_compressors kAccel = {sha1_arm, sha256_arm, "ARMv8 SHA"};
+
+} // namespace
+
+const shahash_compressors *shahash_accel_compressors() {
+    static const bool present =
+        plat_IsProcessorFeaturePresent(PLAT_PF_ARM_V8_CRYPTO_INSTRUCTIONS_AVAILABLE) != 0;
     return present ? &kAccel : nullptr;
 }
 

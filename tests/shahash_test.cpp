@@ -320,14 +320,14 @@ TEST(ChecksumList, CheckFailsOnAnyBadLineAndComesBack) {
 TEST(ChecksumList, FileAndEntryChecks) {
     ScratchDir dir;
     put(dir.path() / "g", "good");
-    const std::string good = sha256_of("good"), g = dir.win("g");
+    const std::string good = sha256_of("good"), g = dir.win("g"), d = dir.str();
     const struct {
         const char *hash, *path;
         bool match;
     } cases[] = {
         {good.c_str(), g.c_str(), true},         {nullptr, g.c_str(), false},
         {good.c_str(), nullptr, false},          {good.c_str(), "nowhere", false},
-        {kEmpty256.c_str(), "/dev/zero", false}, {kEmpty256.c_str(), dir.str().c_str(), false},
+        {kEmpty256.c_str(), "/dev/zero", false}, {kEmpty256.c_str(), d.c_str(), false},
         {kEmpty256.c_str(), "", false},
     };
     for (const auto &c : cases) {

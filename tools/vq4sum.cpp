@@ -14,6 +14,7 @@
 #include "common/vqdebug.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -59,9 +60,11 @@ int check_list(const char *list, const char *dir) {
         bool ok = shahash_check_file(entry->hash, entry->path);
         std::printf("%s: %s\n", entry->path, ok ? "OK" : "FAILED");
         failed += ok ? 0 : 1;
+        std::free(vec_get(entries, i));
     }
     if (failed > 0)
         std::fprintf(stderr, "vq4sum: %u of %u files FAILED\n", failed, vec_size(entries));
+    vec_destroy(entries);
     return failed > 0 ? 1 : 0;
 }
 

@@ -13,14 +13,10 @@
 #              vq4sum is built there when missing.
 #   ROUNDS     runs of each kind (default 7).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build-bench}
-rounds=${2:-7}
 export LC_ALL=C
-
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
+cd "$(dirname "$0")/.."
+build=${1:-build-bench} rounds=${2:-7}
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target vq4sum >/dev/null
 vq4sum=$(cd "$build/tools" && pwd)/vq4sum
 

@@ -242,13 +242,12 @@ uint8_t *sha256_from_hex(const char *hex) {
 }
 
 void shahash_fatal(const char *fmt, ...) {
-    std::fflush(stdout);
-    std::fputs("!! ", stderr);
     va_list args;
     va_start(args, fmt);
-    std::vfprintf(stderr, fmt, args);
+    const char *text = sc_vprintf(fmt, args);
     va_end(args);
-    std::fputc('\n', stderr);
+    std::fflush(stdout);
+    std::fprintf(stderr, "!! %s\n", text);
     std::exit(1);
 }
 

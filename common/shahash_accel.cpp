@@ -22,8 +22,6 @@
 #include <arm_neon.h>
 #endif
 
-#include <utility>
-
 #if SHAHASH_ACCEL_X86
 
 #define SHAHASH_X86_TARGET __attribute__((target("sha,sse4.1,ssse3")))
@@ -38,25 +36,24 @@ namespace {
 // four vectors used in turn: group i reads m[i % 4] and, while its rounds
 // run, prepares the words of later groups.
 
-alignas(16) constexpr uint32_t kSha256K[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+// The four message vectors of one block, each word turned big-endian; for
+// SHA-1 the words of a vector also stand in reverse order.
+template <bool ReverseWords>
+SHAHASH_X86_TARGET inline __attribute__((always_inline)) void load_block(__m128i (&m)[4],
+                                                                         const uint8_t *block) {
+    const __m128i byte_swap = ReverseWords
+                                  ? _mm_set_epi64x(0x0001020304050607ULL, 0x08090a0b0c0d0e0fULL)
+                                  : _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    for (int i = 0; i < 4; ++i)
+        m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * i)),
+                                byte_swap);
+}
 
 template <int I>
 SHAHASH_X86_TARGET inline __attribute__((always_inline)) void
-sha256_x86_group(__m128i &abef, __m128i &cdgh, __m128i (&m)[4], const uint8_t *block,
-                 __m128i byte_swap) {
-    if constexpr (I < 4)
-        m[I] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * I)),
-                                byte_swap);
-    __m128i kw = _mm_add_epi32(m[I % 4],
-                               _mm_load_si128(reinterpret_cast<const __m128i *>(kSha256K + 4 * I)));
+sha256_x86_group(__m128i &abef, __m128i &cdgh, __m128i (&m)[4]) {
+    __m128i kw = _mm_add_epi32(
+        m[I % 4], _mm_load_si128(reinterpret_cast<const __m128i *>(kSha256RoundConstants + 4 * I)));
     cdgh = _mm_sha256rnds2_epu32(cdgh, abef, kw);
     if constexpr (I >= 3 && I <= 14) {
         constexpr int next = (I + 1) % 4, cur = I % 4, prev = (I + 3) % 4;
@@ -66,27 +63,22 @@ sha256_x86_group(__m128i &abef, __m128i &cdgh, __m128i (&m)[4], const uint8_t *b
     abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(kw, 0x0e));
     if constexpr (I >= 1 && I <= 12)
         m[(I + 3) % 4] = _mm_sha256msg1_epu32(m[(I + 3) % 4], m[I % 4]);
-}
-
-template <int... I>
-SHAHASH_X86_TARGET inline __attribute__((always_inline)) void
-sha256_x86_block(__m128i &abef, __m128i &cdgh, const uint8_t *block, __m128i byte_swap,
-                 std::integer_sequence<int, I...>) {
-    __m128i m[4];
-    (sha256_x86_group<I>(abef, cdgh, m, block, byte_swap), ...);
+    if constexpr (I < 15)
+        sha256_x86_group<I + 1>(abef, cdgh, m);
 }
 
 SHAHASH_X86_TARGET void sha256_x86(uint32_t state[8], const uint8_t *blocks, size_t count) {
-    const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i *>(state));
     __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i *>(state + 4));
     __m128i cdab = _mm_shuffle_epi32(dcba, 0xb1);
     __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1b);
     __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
     __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xf0);
-    for (; count > 0; --count, blocks += 64) {
+    for (const uint8_t *end = blocks + 64 * count; blocks != end; blocks += 64) {
+        __m128i m[4];
+        load_block<false>(m, blocks);
         __m128i abef_before = abef, cdgh_before = cdgh;
-        sha256_x86_block(abef, cdgh, blocks, byte_swap, std::make_integer_sequence<int, 16>());
+        sha256_x86_group<0>(abef, cdgh, m);
         abef = _mm_add_epi32(abef, abef_before);
         cdgh = _mm_add_epi32(cdgh, cdgh_before);
     }
@@ -106,38 +98,28 @@ SHAHASH_X86_TARGET void sha256_x86(uint32_t state[8], const uint8_t *blocks, siz
 
 template <int I>
 SHAHASH_X86_TARGET inline __attribute__((always_inline)) void
-sha1_x86_group(__m128i &abcd, __m128i &e, __m128i (&m)[4], const uint8_t *block,
-               __m128i byte_swap) {
-    if constexpr (I < 4)
-        m[I] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * I)),
-                                byte_swap);
+sha1_x86_group(__m128i &abcd, __m128i &e, __m128i (&m)[4]) {
     __m128i e_plus_w = I == 0 ? _mm_add_epi32(e, m[0]) : _mm_sha1nexte_epu32(e, m[I % 4]);
     e = abcd;
     if constexpr (I >= 3 && I <= 18)
         m[(I + 1) % 4] = _mm_sha1msg2_epu32(m[(I + 1) % 4], m[I % 4]);
-    abcd = _mm_sha1rnds4_epu32(abcd, e_plus_w, I / 5);
     if constexpr (I >= 1 && I <= 16)
         m[(I + 3) % 4] = _mm_sha1msg1_epu32(m[(I + 3) % 4], m[I % 4]);
     if constexpr (I >= 2 && I <= 17)
         m[(I + 2) % 4] = _mm_xor_si128(m[(I + 2) % 4], m[I % 4]);
-}
-
-template <int... I>
-SHAHASH_X86_TARGET inline __attribute__((always_inline)) void
-sha1_x86_block(__m128i &abcd, __m128i &e, const uint8_t *block, __m128i byte_swap,
-               std::integer_sequence<int, I...>) {
-    __m128i m[4];
-    (sha1_x86_group<I>(abcd, e, m, block, byte_swap), ...);
+    abcd = _mm_sha1rnds4_epu32(abcd, e_plus_w, I / 5);
+    if constexpr (I < 19)
+        sha1_x86_group<I + 1>(abcd, e, m);
 }
 
 SHAHASH_X86_TARGET void sha1_x86(uint32_t state[5], const uint8_t *blocks, size_t count) {
-    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607ULL, 0x08090a0b0c0d0e0fULL);
     __m128i abcd =
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(state)), 0x1b);
     __m128i e = _mm_set_epi32(int(state[4]), 0, 0, 0);
     for (; count > 0; --count, blocks += 64) {
-        __m128i abcd_before = abcd, e_before = e;
-        sha1_x86_block(abcd, e, blocks, byte_swap, std::make_integer_sequence<int, 20>());
+        __m128i abcd_before = abcd, e_before = e, m[4];
+        load_block<true>(m, blocks);
+        sha1_x86_group<0>(abcd, e, m);
         e = _mm_sha1nexte_epu32(e, e_before);
         abcd = _mm_add_epi32(abcd, abcd_before);
     }
@@ -176,18 +158,6 @@ const shahash_compressors *shahash_accel_compressors() {
 
 namespace {
 
-alignas(16) constexpr uint32_t kSha256K[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr uint32_t kSha1K[4] = {0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6};
-
 // The four message vectors of one block, each word turned big-endian.
 SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void load_block(uint32x4_t (&m)[4],
                                                                          const uint8_t *block) {
@@ -201,7 +171,7 @@ SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void load_block(uint32x
 template <int I>
 SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
 sha256_arm_group(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t (&m)[4]) {
-    uint32x4_t kw = vaddq_u32(m[I % 4], vld1q_u32(kSha256K + 4 * I));
+    uint32x4_t kw = vaddq_u32(m[I % 4], vld1q_u32(kSha256RoundConstants + 4 * I));
     if constexpr (I < 12)
         m[I % 4] = vsha256su0q_u32(m[I % 4], m[(I + 1) % 4]);
     uint32x4_t abcd_in = abcd;
@@ -209,13 +179,8 @@ sha256_arm_group(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t (&m)[4]) {
     efgh = vsha256h2q_u32(efgh, abcd_in, kw);
     if constexpr (I < 12)
         m[I % 4] = vsha256su1q_u32(m[I % 4], m[(I + 2) % 4], m[(I + 3) % 4]);
-}
-
-template <int... I>
-SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
-sha256_arm_block(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t (&m)[4],
-                 std::integer_sequence<int, I...>) {
-    (sha256_arm_group<I>(abcd, efgh, m), ...);
+    if constexpr (I < 15)
+        sha256_arm_group<I + 1>(abcd, efgh, m);
 }
 
 SHAHASH_ARM_TARGET void sha256_arm(uint32_t state[8], const uint8_t *blocks, size_t count) {
@@ -223,7 +188,7 @@ SHAHASH_ARM_TARGET void sha256_arm(uint32_t state[8], const uint8_t *blocks, siz
     for (; count > 0; --count, blocks += 64) {
         uint32x4_t abcd_before = abcd, efgh_before = efgh, m[4];
         load_block(m, blocks);
-        sha256_arm_block(abcd, efgh, m, std::make_integer_sequence<int, 16>());
+        sha256_arm_group<0>(abcd, efgh, m);
         abcd = vaddq_u32(abcd, abcd_before);
         efgh = vaddq_u32(efgh, efgh_before);
     }
@@ -237,7 +202,7 @@ SHAHASH_ARM_TARGET void sha256_arm(uint32_t state[8], const uint8_t *blocks, siz
 template <int I>
 SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
 sha1_arm_group(uint32x4_t &abcd, uint32_t &e, uint32x4_t (&m)[4]) {
-    uint32x4_t kw = vaddq_u32(m[I % 4], vdupq_n_u32(kSha1K[I / 5]));
+    uint32x4_t kw = vaddq_u32(m[I % 4], vdupq_n_u32(kSha1RoundConstants[I / 5]));
     uint32_t next_e = vsha1h_u32(vgetq_lane_u32(abcd, 0));
     if constexpr (I < 5)
         abcd = vsha1cq_u32(abcd, e, kw);
@@ -249,13 +214,8 @@ sha1_arm_group(uint32x4_t &abcd, uint32_t &e, uint32x4_t (&m)[4]) {
     if constexpr (I < 16)
         m[I % 4] =
             vsha1su1q_u32(vsha1su0q_u32(m[I % 4], m[(I + 1) % 4], m[(I + 2) % 4]), m[(I + 3) % 4]);
-}
-
-template <int... I>
-SHAHASH_ARM_TARGET inline __attribute__((always_inline)) void
-sha1_arm_block(uint32x4_t &abcd, uint32_t &e, uint32x4_t (&m)[4],
-               std::integer_sequence<int, I...>) {
-    (sha1_arm_group<I>(abcd, e, m), ...);
+    if constexpr (I < 19)
+        sha1_arm_group<I + 1>(abcd, e, m);
 }
 
 SHAHASH_ARM_TARGET void sha1_arm(uint32_t state[5], const uint8_t *blocks, size_t count) {
@@ -265,7 +225,7 @@ SHAHASH_ARM_TARGET void sha1_arm(uint32_t state[5], const uint8_t *blocks, size_
         uint32x4_t abcd_before = abcd, m[4];
         uint32_t e_before = e;
         load_block(m, blocks);
-        sha1_arm_block(abcd, e, m, std::make_integer_sequence<int, 20>());
+        sha1_arm_group<0>(abcd, e, m);
         abcd = vaddq_u32(abcd, abcd_before);
         e += e_before;
     }

@@ -85,16 +85,15 @@ int run(vec *args) {
 
 } // namespace
 
-extern "C" void cleanup(int status) {
-    (void)status;
+// The diagnostics call this before a fatal exit.
+extern "C" void cleanup(int) {
     db_finish();
 }
 
 int main(int argc, char **argv) {
     vec *args = cmdline_parse(argc, argv);
     int status = run(args);
-    std::fflush(stdout);
-    db_finish();
     vec_destroy(args);
+    db_finish();
     return status;
 }

@@ -24,19 +24,34 @@ template <size_t N> void add_into(uint32_t *state, const uint32_t (&working)[N])
 
 // ---- SHA-1 -------------------------------------------------------------------
 
-inline uint32_t sha1_f(int round, uint32_t b, uint32_t c, uint32_t d) {
-    if (round < 20)
+// The round function of one stage of twenty rounds.
+template <int Stage> inline uint32_t sha1_f(uint32_t b, uint32_t c, uint32_t d) {
+    if constexpr (Stage == 0)
         return (b & c) | (~b & d);
-    if (round < 40 || round >= 60)
+    else if constexpr (Stage == 2)
+        return (b & c) | (b & d) | (c & d);
+    else
         return b ^ c ^ d;
-    return (b & c) | (b & d) | (c & d);
 }
 
 // One round; the caller rotates the five names instead of moving values.
-inline void sha1_round(int round, uint32_t a, uint32_t &b, uint32_t c, uint32_t d, uint32_t &e,
-                       uint32_t w) {
-    e += std::rotl(a, 5) + sha1_f(round, b, c, d) + kSha1RoundConstants[round / 20] + w;
+template <int Stage>
+inline void sha1_round(uint32_t a, uint32_t &b, uint32_t c, uint32_t d, uint32_t &e, uint32_t w) {
+    e += std::rotl(a, 5) + sha1_f<Stage>(b, c, d) + kSha1RoundConstants[Stage] + w;
     b = std::rotl(b, 30);
+}
+
+// The twenty rounds of one stage, five at a time.
+template <int Stage>
+inline void sha1_stage(uint32_t &a, uint32_t &b, uint32_t &c, uint32_t &d, uint32_t &e,
+                       const uint32_t *w) {
+    for (int i = 20 * Stage; i < 20 * Stage + 20; i += 5) {
+        sha1_round<Stage>(a, b, c, d, e, w[i]);
+        sha1_round<Stage>(e, a, b, c, d, w[i + 1]);
+        sha1_round<Stage>(d, e, a, b, c, w[i + 2]);
+        sha1_round<Stage>(c, d, e, a, b, w[i + 3]);
+        sha1_round<Stage>(b, c, d, e, a, w[i + 4]);
+    }
 }
 
 void sha1_portable(uint32_t state[5], const uint8_t *blocks, size_t count) {
@@ -46,13 +61,10 @@ void sha1_portable(uint32_t state[5], const uint8_t *blocks, size_t count) {
         for (int i = 16; i < 80; ++i)
             w[i] = std::rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
         uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-        for (int i = 0; i < 80; i += 5) {
-            sha1_round(i, a, b, c, d, e, w[i]);
-            sha1_round(i + 1, e, a, b, c, d, w[i + 1]);
-            sha1_round(i + 2, d, e, a, b, c, w[i + 2]);
-            sha1_round(i + 3, c, d, e, a, b, w[i + 3]);
-            sha1_round(i + 4, b, c, d, e, a, w[i + 4]);
-        }
+        sha1_stage<0>(a, b, c, d, e, w);
+        sha1_stage<1>(a, b, c, d, e, w);
+        sha1_stage<2>(a, b, c, d, e, w);
+        sha1_stage<3>(a, b, c, d, e, w);
         add_into(state, {a, b, c, d, e});
     }
 }

@@ -61,6 +61,8 @@ template <typename Ctx, size_t Words> void init_ctx(Ctx *ctx, const uint32_t (&i
 
 // Fills the buffer first, then compresses whole blocks straight from data.
 template <typename Ctx> void update_ctx(Ctx *ctx, const uint8_t *data, uint64_t length) {
+    if (length == 0)
+        return;
     if (ctx->buffered > 0) {
         uint64_t take = std::min<uint64_t>(length, SHA_BLOCK_SIZE - ctx->buffered);
         std::memcpy(ctx->block + ctx->buffered, data, take);
@@ -95,6 +97,7 @@ template <typename Ctx, size_t Words> void final_ctx(Ctx *ctx, uint8_t *out) {
     if (ctx->buffered > SHA_BLOCK_SIZE - 8) {
         std::memset(block + ctx->buffered, 0, SHA_BLOCK_SIZE - ctx->buffered);
         compress(ctx, block, 1);
+        ctx->bits += 512;
         ctx->buffered = 0;
     }
     std::memset(block + ctx->buffered, 0, SHA_BLOCK_SIZE - 8 - ctx->buffered);

@@ -45,6 +45,8 @@ std::pair<std::string, std::string> digests(const std::string &data, bool pieces
     sha1_init(&c1);
     sha256_init(&c256);
     size_t cut[] = {0, pieces ? data.size() / 3 : 0, pieces ? data.size() * 2 / 3 : 0, data.size()};
+    sha1_update(&c1, nullptr, 0);
+    sha256_update(&c256, nullptr, 0);
     for (int i = 0; i < 3; ++i) {
         sha1_update(&c1, data.data() + cut[i], cut[i + 1] - cut[i]);
         sha256_update(&c256, data.data() + cut[i], cut[i + 1] - cut[i]);

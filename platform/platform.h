@@ -331,6 +331,14 @@ struct plat_system_info {
 // GetSystemInfo: fills *info.
 void plat_GetSystemInfo(struct plat_system_info *info);
 
+// The processor feature plat_IsProcessorFeaturePresent can be asked about
+// (the Windows number): the ARMv8 AES, SHA-1 and SHA-256 instructions.
+#define PLAT_PF_ARM_V8_CRYPTO_INSTRUCTIONS_AVAILABLE 30
+// IsProcessorFeaturePresent: non-zero when the running processor has the
+// feature (on a POSIX host read from the kernel's hardware capabilities); 0
+// for another feature, another processor family, or a host that cannot tell.
+int plat_IsProcessorFeaturePresent(uint32_t feature);
+
 // ---------------------------------------------------------------------------
 // Shared libraries
 //

@@ -13,6 +13,9 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__aarch64__) && defined(__linux__)
+#include <sys/auxv.h>
+#endif
 
 extern char **environ;
 
@@ -354,4 +357,17 @@ extern "C" void plat_tzset(void) {
 extern "C" void plat_GetSystemInfo(struct plat_system_info *info) {
     long online = sysconf(_SC_NPROCESSORS_ONLN);
     info->dwNumberOfProcessors = online < 1 ? 1u : static_cast<uint32_t>(online);
+}
+
+extern "C" int plat_IsProcessorFeaturePresent(uint32_t feature) {
+    if (feature != PLAT_PF_ARM_V8_CRYPTO_INSTRUCTIONS_AVAILABLE)
+        return 0;
+#if defined(__aarch64__) && defined(__linux__)
+    unsigned long capabilities = getauxval(AT_HWCAP);
+    return (capabilities & HWCAP_SHA1) != 0 && (capabilities & HWCAP_SHA2) != 0;
+#elif defined(__aarch64__) && defined(__APPLE__)
+    return 1; // every 64-bit Arm processor of that host has them
+#else
+    return 0;
+#endif
 }

@@ -102,3 +102,7 @@ extern "C" void plat_GetSystemInfo(struct plat_system_info *info) {
     GetSystemInfo(&host);
     info->dwNumberOfProcessors = host.dwNumberOfProcessors < 1 ? 1 : host.dwNumberOfProcessors;
 }
+
+extern "C" int plat_IsProcessorFeaturePresent(uint32_t feature) {
+    return IsProcessorFeaturePresent(feature) ? 1 : 0;
+}

@@ -1,0 +1,71 @@
+// End-to-end test of vq4sum: the built program writes the checksum list of
+// a small tree, checks it, notices a changed file and a missing one, and
+// explains itself with --help.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string read_file(const fs::path &path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// Runs vq4sum with args (already quoted for the shell) inside dir.
+Outcome vq4sum(const fs::path &dir, const std::string &args) {
+    std::string command =
+        "cd '" + dir.string() + "' && '" VQ4_E2E_SUM "' " + args + " >out.txt 2>err.txt";
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir / "out.txt"),
+            read_file(dir / "err.txt")};
+}
+
+TEST(Vq4Sum, WritesAndChecksAListOfATree) {
+    fs::path dir =
+        fs::temp_directory_path() / ("vq4sum_e2e_" + std::to_string(std::random_device()()));
+    fs::create_directories(dir / "tree" / "sub");
+    std::ofstream(dir / "tree" / "a.c") << "int a;\n";
+    std::ofstream(dir / "tree" / "sub" / "b.h") << "extern int a;\n";
+
+    Outcome help = vq4sum(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("vq4sum --write DIR LIST"), std::string::npos) << help.out;
+    EXPECT_EQ(vq4sum(dir, "--bogus").status, 2);
+
+    Outcome write = vq4sum(dir, "--write tree list.sha");
+    EXPECT_EQ(write.status, 0) << write.err;
+    std::string list = read_file(dir / "list.sha");
+    EXPECT_NE(list.find(" *tree\\a.c\n"), std::string::npos) << list;
+    EXPECT_NE(list.find(" *tree\\sub\\b.h\n"), std::string::npos) << list;
+
+    Outcome check = vq4sum(dir, "--check list.sha");
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_NE(check.out.find("tree\\sub\\b.h: OK\n"), std::string::npos) << check.out;
+
+    std::ofstream(dir / "tree" / "a.c", std::ios::app) << "int b;\n";
+    fs::remove(dir / "tree" / "sub" / "b.h");
+    check = vq4sum(dir, "--check list.sha");
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("tree\\a.c: FAILED\n"), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("tree\\sub\\b.h: FAILED\n"), std::string::npos) << check.out;
+    EXPECT_EQ(check.err, "vq4sum: 2 of 2 files FAILED\n");
+    EXPECT_EQ(vq4sum(dir, "--check missing.sha").status, 1);
+    fs::remove_all(dir);
+}
+
+} // namespace

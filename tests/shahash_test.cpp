@@ -1,0 +1,374 @@
+// Tests of the SHA digests and the checksum lists. Every digest test runs
+// once per compression the machine has (portable always, the processor's SHA
+// instructions where present) and says which ran.
+#include "common/shahash.h"
+
+#include "common/vector.h"
+#include "platform/platform.h"
+#include "tests/osdep_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using osdep_test::ScratchDir;
+namespace fs = std::filesystem;
+
+// The compressions this machine can run, each selected while f runs.
+template <typename F> void for_each_impl(F f) {
+    for (shahash_impl impl : {SHAHASH_IMPL_PORTABLE, SHAHASH_IMPL_ACCEL}) {
+        if (!shahash_select(impl)) {
+            std::printf("[ SKIPPED  ] no SHA instructions on this CPU: accelerated code not run\n");
+            continue;
+        }
+        std::printf("[ IMPL     ] %s\n", shahash_impl_name());
+        SCOPED_TRACE(shahash_impl_name());
+        f();
+    }
+    shahash_select(SHAHASH_IMPL_AUTO);
+}
+
+// Both digests of data as text, fed whole or in three pieces.
+std::pair<std::string, std::string> digests(const std::string &data, bool pieces) {
+    sha1_ctx c1;
+    sha256_ctx c256;
+    sha1_init(&c1);
+    sha256_init(&c256);
+    size_t cut[] = {0, pieces ? data.size() / 3 : 0, pieces ? data.size() * 2 / 3 : 0, data.size()};
+    sha1_update(&c1, nullptr, 0);
+    sha256_update(&c256, nullptr, 0);
+    for (int i = 0; i < 3; ++i) {
+        sha1_update(&c1, data.data() + cut[i], cut[i + 1] - cut[i]);
+        sha256_update(&c256, data.data() + cut[i], cut[i + 1] - cut[i]);
+    }
+    uint8_t d1[SHA1_DIGEST_SIZE], d256[SHA256_DIGEST_SIZE];
+    sha1_final(&c1, d1);
+    sha256_final(&c256, d256);
+    return {sha1_hex(d1), sha256_hex(d256)};
+}
+
+void put(const fs::path &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string contents(const fs::path &path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// Runs a shell command; its standard output.
+std::string run(const std::string &command) {
+    std::string out;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+            out.append(buf, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+const std::string kEmpty256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+TEST(ShaDigest, PublishedVectors) {
+    const struct {
+        std::string message;
+        const char *sha1, *sha256;
+    } cases[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709", kEmpty256.c_str()},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d",
+         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrl"
+         "mnopq"
+         "rsmnopqrstnopqrstu",
+         "a49b2446a02c645bf419f995b67091253a04a259",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f",
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for_each_impl([&] {
+        for (const auto &c : cases) {
+            for (bool pieces : {false, true}) {
+                auto [d1, d256] = digests(c.message, pieces);
+                EXPECT_EQ(d1, c.sha1) << c.message.size() << " bytes";
+                EXPECT_EQ(d256, c.sha256) << c.message.size() << " bytes";
+            }
+        }
+    });
+}
+
+// Random data of every length to 200 and around multiples of 64 and of the
+// 16384-byte read chunk, against the system's tools, through contexts and
+// through the file operations.
+TEST(ShaDigest, MatchesTheSystemToolsOnEveryLength) {
+    ScratchDir dir;
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n <= 200; ++n)
+        lengths.push_back(n);
+    for (size_t k = 4; k <= 32; ++k)
+        for (size_t n = 64 * k - 2; n <= 64 * k + 2; ++n)
+            lengths.push_back(n);
+    for (size_t n : {16383, 16384, 16385, 40000})
+        lengths.push_back(n);
+    std::mt19937 random(7);
+    std::map<std::string, std::string> data;
+    for (size_t n : lengths) {
+        std::string bytes(n, '\0');
+        for (auto &b : bytes)
+            b = char(random());
+        data["f" + std::to_string(n)] = bytes;
+        put(dir.path() / ("f" + std::to_string(n)), bytes);
+    }
+    std::map<std::string, std::pair<std::string, std::string>> tools;
+    for (const char *tool : {"sha1sum", "sha256sum"}) {
+        std::istringstream out(run("cd '" + dir.str() + "' && " + tool + " f*"));
+        for (std::string hex, name; out >> hex >> name;)
+            (tool[3] == '1' ? tools[name].first : tools[name].second) = hex;
+    }
+    ASSERT_EQ(tools.size(), data.size()) << "sha1sum or sha256sum did not run";
+    for_each_impl([&] {
+        for (const auto &[name, bytes] : data) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(digests(bytes, bytes.size() % 2 == 1), tools[name]);
+            std::string path = dir.win(name);
+            EXPECT_EQ(sha1_file_hex(path.c_str()), tools[name].first);
+            EXPECT_EQ(sha256_file_hex(path.c_str()), tools[name].second);
+        }
+    });
+}
+
+TEST(ShaDigest, HexRoundTripsInEitherCase) {
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    for (int i = 0; i < SHA256_DIGEST_SIZE; ++i)
+        digest[i] = uint8_t(i * 37 + 11);
+    std::string lower = sha256_hex(digest), upper = lower;
+    for (char &c : upper)
+        c = char(std::toupper(c));
+    EXPECT_EQ(lower, "0b30557a9fc4e90e33587da2c7ec11365b80a5caef14395e83a8cdf2173c6186");
+    for (const std::string &text : {lower, upper}) {
+        uint8_t *back = sha256_from_hex(text.c_str()), *back1 = sha1_from_hex(text.c_str());
+        EXPECT_EQ(std::memcmp(back, digest, SHA256_DIGEST_SIZE), 0) << text;
+        EXPECT_EQ(sha1_hex(back1), lower.substr(0, 40));
+        std::free(back);
+        std::free(back1);
+    }
+}
+
+std::string sha256_of(const std::string &data) {
+    return digests(data, false).second;
+}
+
+// "hash|path" of each entry; "(null)" for no vector.
+std::string describe(vec *entries) {
+    if (entries == nullptr)
+        return "(null)";
+    std::string out;
+    for (uint32_t i = 0; i < vec_size(entries); ++i) {
+        auto *e = static_cast<shahash_entry *>(vec_get(entries, i));
+        out += std::string(e->hash) + "|" + (e->path ? e->path : "(null)") + "\n";
+    }
+    return out;
+}
+
+void free_entries(vec *entries, bool heap_paths) {
+    for (uint32_t i = 0; entries != nullptr && i < vec_size(entries); ++i) {
+        auto *e = static_cast<shahash_entry *>(vec_get(entries, i));
+        if (heap_paths)
+            std::free(const_cast<char *>(e->path));
+        std::free(e);
+    }
+    vec_destroy(entries);
+}
+
+std::string cwd() {
+    return fs::current_path().string();
+}
+
+// A tree with a file, a subdirectory with a file, a pipe and a link back up:
+// the list holds the two files, each path starting with the directory as
+// given, in listing order; the system's checker accepts it once its
+// separators are mapped, and so do ours until a file changes or goes.
+TEST(ChecksumList, WritesEveryFileAndTheSystemToolAcceptsIt) {
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "tree" / "s");
+    put(dir.path() / "tree" / "a.txt", "alpha");
+    put(dir.path() / "tree" / "s" / "b.txt", "beta");
+    run("mkfifo '" + (dir.path() / "tree" / "pipe").string() + "'");
+    fs::create_directory_symlink(dir.path() / "tree", dir.path() / "tree" / "s" / "up");
+    std::string tree = dir.win("tree"), list = dir.win("list");
+    std::string expected, entries_expected;
+    for (const auto &e : fs::directory_iterator(dir.path() / "tree")) {
+        std::string name = e.path().filename() == "a.txt" ? "\\a.txt"
+                           : e.path().filename() == "s"   ? "\\s\\b.txt"
+                                                          : "";
+        std::string hash = sha256_of(name == "\\a.txt" ? "alpha" : "beta");
+        if (!name.empty()) {
+            expected += hash + " *" + tree + name + "\n";
+            entries_expected += hash + "|" + tree + name + "\n";
+        }
+    }
+    ASSERT_TRUE(shahash_write_list_here(tree.c_str(), list.c_str()));
+    std::string written = contents(dir.path() / "list");
+    EXPECT_EQ(written, expected);
+
+    std::replace(written.begin(), written.end(), '\\', '/');
+    put(dir.path() / "mapped", written);
+    EXPECT_EQ(run("sha256sum --quiet -c '" + dir.str() + "/mapped' && echo accepted"),
+              "accepted\n");
+
+    vec *entries = shahash_read_list(list.c_str(), nullptr);
+    EXPECT_EQ(describe(entries), entries_expected);
+    EXPECT_EQ(shahash_check_entries(entries), 1);
+    EXPECT_EQ(shahash_check_list(nullptr, list.c_str()), 1);
+    put(dir.path() / "tree" / "s" / "b.txt", "beta changed");
+    EXPECT_EQ(shahash_check_entries(entries), 0);
+    EXPECT_EQ(shahash_check_list(nullptr, list.c_str()), 0);
+    fs::remove(dir.path() / "tree" / "s" / "b.txt");
+    EXPECT_EQ(shahash_check_list(nullptr, list.c_str()), 0);
+    free_entries(entries, false);
+
+    EXPECT_FALSE(shahash_write_list_here(tree.c_str(), dir.win("no\\list").c_str()));
+    plat_fail_next(PLAT_CALL_FOPEN, EACCES);
+    EXPECT_FALSE(shahash_write_list_here(tree.c_str(), list.c_str()));
+}
+
+TEST(ChecksumList, ReadsTheSystemToolsListsRelativeToADirectory) {
+    ScratchDir dir;
+    put(dir.path() / "x", "ex");
+    put(dir.path() / "y z", "why zed");
+    run("cd '" + dir.str() + "' && sha256sum x 'y z' >text && sha256sum -b x 'y z' >binary");
+    std::string expected = sha256_of("ex") + "|" + dir.win("x") + "\n" + sha256_of("why zed") +
+                           "|" + dir.win("y z") + "\n";
+    std::string before = cwd();
+    for (const char *list : {"text", "binary"}) {
+        SCOPED_TRACE(list);
+        vec *entries = shahash_read_list(dir.win(list).c_str(), dir.str().c_str());
+        EXPECT_EQ(describe(entries), expected);
+        free_entries(entries, false);
+        EXPECT_EQ(shahash_check_list(dir.str().c_str(), dir.win(list).c_str()), 1);
+        EXPECT_EQ(cwd(), before);
+    }
+}
+
+TEST(ChecksumList, ReadSplitsAtTheFirstBlankAndRefusesLinesWithout) {
+    ScratchDir dir;
+    const struct {
+        const char *text, *dir, *entries;
+    } cases[] = {
+        {"", nullptr, "(null)"},
+        {"h1 *a\n", nullptr, "h1|a\n"},
+        {"h1  a b\r\nh2 **c", nullptr, "h1|a b\nh2|*c\n"},
+        {"h1 *a\nh2\n", nullptr, "(null)"},
+        {"\n", nullptr, "(null)"},
+        {"h1 *a\n", "D", "h1|D\\a\n"},
+    };
+    for (const auto &c : cases) {
+        put(dir.path() / "list", c.text);
+        vec *entries = shahash_read_list(dir.win("list").c_str(), c.dir);
+        EXPECT_EQ(describe(entries), c.entries) << c.text;
+        free_entries(entries, false);
+    }
+    EXPECT_EQ(shahash_read_list(dir.win("missing").c_str(), nullptr), nullptr);
+}
+
+TEST(ChecksumList, CheckFailsOnAnyBadLineAndComesBack) {
+    ScratchDir dir;
+    put(dir.path() / "g", "good");
+    fs::create_directory(dir.path() / "sub");
+    const std::string good = sha256_of("good"), line = good + " *g\n";
+    std::string upper = good;
+    for (char &c : upper)
+        c = char(std::toupper(c));
+    const struct {
+        std::string text;
+        int result;
+    } cases[] = {
+        {"", 0},
+        {line, 1},
+        {good + "  g\n" + line, 1},
+        {good + " *missing\n", 0},
+        {sha256_of("bad") + " *g\n", 0},
+        {upper + " *g\n", 0},
+        {line + "noblank\n", 0},
+        {kEmpty256 + " */dev/zero\n", 0},
+        {kEmpty256 + " *sub\n", 0},
+    };
+    std::string before = cwd();
+    for (const auto &c : cases) {
+        put(dir.path() / "list", c.text);
+        EXPECT_EQ(shahash_check_list(dir.str().c_str(), dir.win("list").c_str()), c.result)
+            << c.text;
+        EXPECT_EQ(cwd(), before);
+    }
+    EXPECT_EQ(shahash_check_list(dir.win("nowhere").c_str(), dir.win("list").c_str()), 0);
+    EXPECT_EQ(shahash_check_list(nullptr, dir.win("nolist").c_str()), 0);
+    EXPECT_EQ(cwd(), before);
+}
+
+TEST(ChecksumList, FileAndEntryChecks) {
+    ScratchDir dir;
+    put(dir.path() / "g", "good");
+    const std::string good = sha256_of("good"), g = dir.win("g"), d = dir.str();
+    const struct {
+        const char *hash, *path;
+        bool match;
+    } cases[] = {
+        {good.c_str(), g.c_str(), true},         {nullptr, g.c_str(), false},
+        {good.c_str(), nullptr, false},          {good.c_str(), "nowhere", false},
+        {kEmpty256.c_str(), "/dev/zero", false}, {kEmpty256.c_str(), d.c_str(), false},
+        {kEmpty256.c_str(), "", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(shahash_check_file(c.hash, c.path), c.match) << (c.path ? c.path : "(null)");
+        shahash_entry entry{c.path, c.hash};
+        vec *one = vec_create(__FILE__, __LINE__);
+        vec_append(one, &entry);
+        EXPECT_EQ(shahash_check_entries(one), c.match ? 1 : 0);
+        vec_destroy(one);
+    }
+    vec *none = vec_create(__FILE__, __LINE__);
+    EXPECT_EQ(shahash_check_entries(none), 1);
+    EXPECT_EQ(shahash_check_entries(nullptr), 0);
+    vec_destroy(none);
+    // A file that vanishes between the existence check and the open fails
+    // the check; one that cannot be opened otherwise is fatal.
+    plat_fail_next(PLAT_CALL_FOPEN, ENOENT);
+    EXPECT_FALSE(shahash_check_file(good.c_str(), g.c_str()));
+    EXPECT_EXIT(
+        {
+            plat_fail_next(PLAT_CALL_FOPEN, EACCES);
+            shahash_check_file(good.c_str(), g.c_str());
+        },
+        ::testing::ExitedWithCode(1), "^!! Cannot open file \".*g\"\n$");
+}
+
+TEST(ShaDigest, FailuresOfFilesAndReads) {
+    ScratchDir dir;
+    put(dir.path() / "g", "good");
+    EXPECT_EXIT(sha256_file(dir.win("missing").c_str()), ::testing::ExitedWithCode(1),
+                "^!! Cannot open file \".*missing\"\n$");
+    EXPECT_DEATH(shahash_scan_dir(0, nullptr, "d", "p"), "Assertion failed: files != NULL");
+    vec *files = vec_create(__FILE__, __LINE__);
+    EXPECT_DEATH(shahash_scan_dir(0, files, nullptr, "p"), "Assertion failed: dir != NULL");
+    shahash_scan_dir(0, files, dir.win("missing").c_str(), "p");
+    EXPECT_EQ(vec_size(files), 0u);
+    vec_destroy(files);
+    plat_fail_next(PLAT_CALL_READ, EIO);
+    EXPECT_EQ(sha256_file_hex(dir.win("g").c_str()), kEmpty256) << "a read error ends the input";
+}
+
+} // namespace

@@ -34,7 +34,10 @@ namespace {
 constexpr const char *kNoDescription =
     "An error, warning or message was generated, but no description is available";
 constexpr const char *kMalformedRow = "Malformed error information on line %u, in file %s\n";
-constexpr uint32_t kFilePieceLimit = 255; // characters per piece of a message file line
+constexpr const char *kMalformedSkipped =
+    "%u more lines of malformed error information in file %s were not reported\n";
+constexpr uint32_t kMalformedReports = 10; // reported one by one per catalogue
+constexpr uint32_t kFilePieceLimit = 255;  // characters per piece of a message file line
 constexpr uint32_t kTextBufferSize = 512;
 constexpr uint32_t kLineBufferSize = 8192;
 constexpr uint32_t kLineLimit = kLineBufferSize - 1;
@@ -229,9 +232,33 @@ void report_malformed(uint32_t line_number, const char *catalogue_name) {
     alert_typed_msg(MSG_MALFORMED_ROW, "M", kMalformedRow, line_number, catalogue_name);
 }
 
+// Reports the malformed rows of one catalogue, the first kMalformedReports
+// of them each on its own line and the rest as one count at the end, so
+// that a file of garbage cannot flood the output.
+class MalformedReports {
+  public:
+    explicit MalformedReports(const char *name) : name_(name) {}
+    ~MalformedReports() {
+        if (skipped_ > 0)
+            alert_typed_msg(MSG_MALFORMED_ROW, "M", kMalformedSkipped, skipped_, name_);
+    }
+    void report(uint32_t line_number) {
+        if (reported_ < kMalformedReports) {
+            ++reported_;
+            report_malformed(line_number, name_);
+        } else {
+            ++skipped_;
+        }
+    }
+
+  private:
+    const char *name_;
+    uint32_t reported_ = 0;
+    uint32_t skipped_ = 0;
+};
+
 // Walks catalogue text line by line (pieces of at most piece_limit
-// characters when it is not 0), numbering lines from 1. A trailing carriage
-// return is not part of a line.
+// characters when it is not 0), numbering lines from 1.
 template <typename Visit>
 void for_each_line(const char *text, uint32_t size, uint32_t piece_limit, Visit visit) {
     uint32_t pos = 0;
@@ -242,12 +269,75 @@ void for_each_line(const char *text, uint32_t size, uint32_t piece_limit, Visit 
         uint32_t end =
             nl ? static_cast<uint32_t>(static_cast<const char *>(nl) - text) : pos + window;
         uint32_t next = nl ? end + 1 : end;
-        uint32_t length = end - pos;
-        if (length > 0 && text[end - 1] == '\r')
-            --length;
-        visit(++line_number, std::string_view(text + pos, length));
+        visit(++line_number, std::string_view(text + pos, end - pos));
         pos = next;
     }
+}
+
+// The arguments a printf format takes, one item per conversion: its length
+// modifier and conversion character ("*" for a width or precision read from
+// the arguments); "%%" and "%m" take none. False when the format holds "%n"
+// or a conversion that cannot be read.
+bool format_arguments(std::string_view format, std::vector<std::string> &arguments) {
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%')
+            continue;
+        if (++i < format.size() && (format[i] == '%' || format[i] == 'm'))
+            continue;
+        while (i < format.size() && std::strchr("-+ #0'", format[i]) != nullptr)
+            ++i;
+        for (bool precision = false;; precision = true) {
+            if (i < format.size() && format[i] == '*') {
+                arguments.push_back("*");
+                ++i;
+            }
+            while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+                ++i;
+            if (precision || i >= format.size() || format[i] != '.')
+                break;
+            ++i;
+        }
+        size_t start = i;
+        while (i < format.size() && std::strchr("hlLqjzZt", format[i]) != nullptr)
+            ++i;
+        if (i >= format.size() || std::strchr("diouxXeEfFgGaAcspCS", format[i]) == nullptr)
+            return false;
+        arguments.emplace_back(format.substr(start, i + 1 - start));
+    }
+    return true;
+}
+
+// The built-in text of each number (empty where the built-in catalogue
+// has no row), made once.
+const std::vector<std::string_view> &builtin_texts() {
+    static const std::vector<std::string_view> texts = [] {
+        std::vector<std::string_view> by_number(ALERT_MAX_NUMBER + 1);
+        for_each_line(alert_builtin_catalogue, alert_builtin_catalogue_size, 0,
+                      [&](uint32_t, std::string_view line) {
+                          Row row;
+                          if (split_row(line, row) == RowKind::Row)
+                              by_number[row.number] = row.text;
+                      });
+        return by_number;
+    }();
+    return texts;
+}
+
+// True when a message file's text for number may stand in for the built-in
+// one: it takes no argument that the built-in text does not take at the
+// same place (it may take fewer), and never writes through "%n". Message
+// files are data anyone can drop into a build directory; a text that reads
+// arguments the program does not pass would crash it.
+bool takes_builtin_arguments(uint32_t number, std::string_view text) {
+    std::vector<std::string> file_args, builtin_args;
+    if (!format_arguments(text, file_args))
+        return false;
+    std::string_view builtin = builtin_texts()[number];
+    if (builtin.empty())
+        return true; // not a built-in number: the row is dropped anyway
+    format_arguments(builtin, builtin_args);
+    return file_args.size() <= builtin_args.size() &&
+           std::equal(file_args.begin(), file_args.end(), builtin_args.begin());
 }
 
 alert_record *new_record(const Row &row, const char *text) {
@@ -266,15 +356,15 @@ alert_record *record_at(vec *table, uint32_t number) {
     return table ? static_cast<alert_record *>(vec_get(table, number)) : nullptr;
 }
 
-// Reads a whole file; false when it cannot be opened or read.
+// Reads a whole text file as a text-mode stream gives it (line ends read
+// as a single line feed); false when it cannot be opened or read.
 bool read_file(const char *path, std::string &content) {
     FILE *f = plat_fopen(path, "r");
     if (!f)
         return false;
     char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        content.append(chunk, n);
+    while (plat_fgets(chunk, sizeof chunk, f))
+        content.append(chunk, std::strlen(chunk));
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
     return !failed;
@@ -854,19 +944,20 @@ alert_record *alert_lookup(uint32_t number) {
 
 uint32_t alert_parse_catalogue(const char *text, uint32_t size, const char *name, vec *table) {
     uint32_t last = 0;
+    MalformedReports malformed(name);
     for_each_line(text, size, kFilePieceLimit, [&](uint32_t line_number, std::string_view line) {
         Row row;
         RowKind kind = split_row(line, row);
         if (kind == RowKind::Comment)
             return;
-        if (kind == RowKind::Malformed) {
-            report_malformed(line_number, name);
+        if (kind == RowKind::Malformed || !takes_builtin_arguments(row.number, row.text)) {
+            malformed.report(line_number);
             return;
         }
         alert_record *rec =
             new_record(row, sc_intern_n(row.text.data(), static_cast<uint32_t>(row.text.size())));
         if (rec->type == ALERT_UNKNOWN)
-            report_malformed(line_number, name);
+            malformed.report(line_number);
         std::free(record_at(table, row.number));
         vec_set(table, rec, row.number);
         last = row.number;

@@ -26,7 +26,7 @@
     X(MSG_ASSERT_ERROR, 1502, E)           /* assertion failure at assertion level 2 */            \
     X(MSG_ASSERT_FATAL, 1503, F)           /* assertion failure at assertion level 1 */            \
     X(MSG_CANT_CREATE_TEMP, 2082, F)       /* "can't create temporary file" */                     \
-    X(MSG_COMMAND_FILE_RECURSION, 2099, E) /* a command file already being expanded */
+    X(MSG_COMMAND_FILE_RECURSION, 2089, 2) /* a command file already being expanded */
 
 enum alert_number : uint32_t {
 #define ALERT_NUMBER_ENUM(name, number, type) name = number,

@@ -10,14 +10,12 @@
 #include "common/vqdebug.h"
 #include "platform/platform.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_set>
 
 namespace {
 
@@ -36,9 +34,22 @@ char **token_list = nullptr;
 int32_t token_count = 0;
 int32_t token_capacity = 0;
 
-// Command files whose expansion is in progress, outermost first, by their
-// host names.
-std::vector<std::string> files_being_expanded;
+// The identity of a file, as a key of the sets below.
+struct FileKey {
+    uint64_t volume, index;
+    bool operator==(const FileKey &) const = default;
+};
+struct FileKeyHash {
+    size_t operator()(const FileKey &k) const {
+        return std::hash<uint64_t>()(k.index * 0x9E3779B97F4A7C15ull ^ k.volume);
+    }
+};
+using FileSet = std::unordered_set<FileKey, FileKeyHash>;
+
+// Command files whose expansion is in progress, and those already reported
+// as named again while being expanded (each is reported once).
+FileSet files_being_expanded;
+FileSet repeats_reported;
 
 void token_list_release_strings() {
     for (int32_t i = 0; i < token_count; ++i) {
@@ -75,11 +86,6 @@ class LineTokenizer {
     void split(const char *line) {
         std::string_view text(line);
         for (size_t i = 0; i < text.size(); ++i) {
-            // A line written with CR LF line ends reads as a text-mode line
-            // would: the CR before the final LF is no data.
-            if (text[i] == '\r' && i + 2 == text.size() && text[i + 1] == '\n') {
-                continue;
-            }
             if (!take(text[i])) {
                 alert_msg(MSG_ARGUMENT_TOO_LONG);
                 token_list_add(token_, TOKEN_MAX);
@@ -176,47 +182,67 @@ const char *resolve_escapes(const char *item) {
     return sc_intern(out.c_str());
 }
 
-// A command file's name as the host reads it: the suite's paths separate
-// components with '\\' as well as '/'.
-std::string host_name(const char *path) {
-    std::string name(path);
-    std::replace(name.begin(), name.end(), '\\', '/');
-    return name;
+// True when path can be read as a command file: a regular file that opens
+// for reading, or a terminal (its lines are typed, with a prompt). A
+// directory, a pipe, a socket or any other device is refused before it is
+// opened, so that it can neither read as empty nor block nor never end.
+bool is_command_source(const char *path) {
+    struct plat_stat64 st;
+    if (plat_stat64(path, &st) != 0 || (!st.is_regular && !st.is_device)) {
+        return false;
+    }
+    FILE *probe = plat_fopen(path, "r");
+    if (probe == nullptr) {
+        return false;
+    }
+    bool readable = st.is_regular || plat_isatty(plat_fileno(probe)) != 0;
+    fclose(probe);
+    return readable;
 }
 
-// True when path names the same file as a command file whose expansion is
-// in progress (same name, or the same file reached by another name).
-bool is_being_expanded(const std::string &name) {
-    for (const std::string &open : files_being_expanded) {
-        std::error_code error;
-        if (open == name || std::filesystem::equivalent(open, name, error)) {
-            return true;
-        }
+// Reopens standard input on path. When that fails after all, standard input
+// is put on the null device, so that descriptor 0 stays taken and no file
+// opened later (the error file, a saved standard error) can land on it.
+bool reopen_stdin(const char *path) {
+    if (plat_freopen(path, "r", stdin) != nullptr) {
+        return true;
     }
+    plat_freopen(PLAT_NULL_DEVICE, "r", stdin);
     return false;
 }
 
+// A file already being expanded is not read again; the first time a file is
+// met so, it is reported (a warning: it neither counts as an error nor stops
+// the run).
+bool refuse_repeat(const char *path, const FileKey &key) {
+    if (files_being_expanded.count(key) == 0) {
+        return false;
+    }
+    if (repeats_reported.insert(key).second) {
+        alert_msg(MSG_COMMAND_FILE_RECURSION, path);
+    }
+    return true;
+}
+
 // Expands the command file named by the '@' item into result. False when the
-// item must be kept unchanged (no name, no such file, standard input cannot
-// be reopened on it, or the file is already being expanded).
+// item must be kept unchanged (no name, no such file, not a readable file or
+// terminal, standard input cannot be reopened on it, or the file is already
+// being expanded).
 bool expand_command_file(const char *item, cmdline_callback callback, vec *result) {
     const char *path = item + 1;
-    if (*path == '\0' || !os_file_exists(path)) {
+    struct plat_file_id id;
+    if (*path == '\0' || !os_file_exists(path) || plat_file_identity(path, &id) != 0) {
         return false;
     }
-    std::string name = host_name(path);
-    if (is_being_expanded(name)) {
-        alert_msg(MSG_COMMAND_FILE_RECURSION, path);
-        return false;
-    }
-    if (plat_freopen(path, "r", stdin) == nullptr) {
+    FileKey key{id.volume, id.index};
+    if (refuse_repeat(path, key) || !is_command_source(path) || !reopen_stdin(path)) {
         return false;
     }
     int32_t count = 0;
     char **tokens = cmdline_read_args(program_name, &count);
-    files_being_expanded.push_back(name);
+    files_being_expanded.insert(key);
     vec *nested = cmdline_build(count, tokens, callback);
-    files_being_expanded.pop_back();
+    files_being_expanded.erase(key);
     vec_append_all(result, nested);
     vec_destroy(nested);
     return true;

@@ -14,8 +14,10 @@
 // prompt when standard input is a terminal.
 //
 // A command file that is already being expanded (it names itself, directly
-// or through other command files) is not read again: message 2099 reports
-// it and its "@" argument is kept unchanged.
+// or through other command files) is not read again: its "@" argument is
+// kept unchanged, and the first time a file is met so, warning 2089 says
+// so. Only a regular file or a terminal is read as a command file; an "@"
+// naming a directory, a pipe or another device is kept unchanged at once.
 //
 // Single-threaded: the program name, the debug-seen flag and the reader's
 // token list are process-wide state.

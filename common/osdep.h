@@ -106,8 +106,9 @@ int os_mkdir_p(const char *path);
 // for an existing entry 0 when it is a directory, else 1; otherwise the
 // result of os_mkdir_p.
 int os_ensure_dir(const char *path);
-// Removes a directory and everything in it; a link inside is removed as a
-// link, never followed. 0 on success; -1 when path is not an existing
+// Removes a directory and everything in it, never following a link: a link
+// inside is removed as a link, and a path that is itself a link is not a
+// directory to remove. 0 on success; -1 when path is not an existing
 // directory; otherwise the first failing removal's result (the walk stops
 // there). A directory that cannot be listed gives 0 and stays.
 int os_rmdir_r(const char *path);

@@ -18,7 +18,10 @@ constexpr const char *kProgramName = "vq4";
 
 // Process-wide temporary state; see os_tmpname.
 struct TempState {
-    char *directory = nullptr;      // the private directory, once made
+    char *directory = nullptr;                // the private directory, once made
+    const char *interned_directory = nullptr; // the same, as registered for removal
+    plat_file_id directory_id{};              // the file the private directory was made as
+    bool directory_id_known = false;
     std::string prefix;             // program name with blanks made '_'
     uint32_t counter = 0;           // the next name's number
     vec *dirs_to_remove = nullptr;  // interned paths, the private directory first
@@ -38,13 +41,23 @@ void remove_existing(vec *list, int (*remove)(const char *)) {
     }
 }
 
+// Removes a registered directory with everything in it. The private
+// directory is removed only while it is still the directory this process
+// made: in a shared temporary directory another user may have put a link
+// or a directory of their own in its place, and that is left alone.
+int remove_registered_dir(const char *path) {
+    if (path == temp.interned_directory && temp.directory_id_known)
+        return plat_remove_tree(path, &temp.directory_id) == PLAT_TREE_REMOVED ? 0 : -1;
+    return os_rmdir_r(path);
+}
+
 // The exit handler: removes the registered files, then the registered
 // directories with everything in them, unless temporaries are kept; then
 // forgets both lists. Failures are ignored: the process is ending.
 int remove_temporaries(void) {
     if (!temp.keep) {
         remove_existing(temp.files_to_remove, plat_remove);
-        remove_existing(temp.dirs_to_remove, os_rmdir_r);
+        remove_existing(temp.dirs_to_remove, remove_registered_dir);
     }
     vec_destroy(temp.files_to_remove);
     vec_destroy(temp.dirs_to_remove);
@@ -90,7 +103,9 @@ bool make_private_directory() {
         if (!osdep_is_bare_drive(candidate) && os_mkdir_p(candidate.c_str()) != 0)
             continue;
         prepare_cleanup();
-        vec_append(temp.dirs_to_remove, const_cast<char *>(sc_intern(candidate.c_str())));
+        temp.interned_directory = sc_intern(candidate.c_str());
+        temp.directory_id_known = plat_file_identity(candidate.c_str(), &temp.directory_id) == 0;
+        vec_append(temp.dirs_to_remove, const_cast<char *>(temp.interned_directory));
         temp.directory = osdep_heap_copy(candidate);
         temp.prefix = kProgramName;
         for (char &c : temp.prefix) {
@@ -181,26 +196,17 @@ int os_ensure_dir(const char *path) {
 }
 
 int os_rmdir_r(const char *path) {
-    if (!os_is_dir(path))
+    if (path == nullptr)
         return -1;
-    plat_dir *dir = plat_opendir(path);
-    if (dir == nullptr)
+    // A link is never followed, at any depth: a link named here is not a
+    // directory to remove, and links inside go with a plain removal.
+    switch (plat_remove_tree(path, nullptr)) {
+    case PLAT_TREE_REMOVED:
+    case PLAT_TREE_UNLISTABLE:
         return 0;
-    int result = 0;
-    for (const char *name; result == 0 && (name = plat_readdir(dir)) != nullptr;) {
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        char *entry = os_path_join(path, name);
-        // A link to a directory and an empty directory go with one plain
-        // removal (a link is never followed); a full directory is emptied.
-        if (os_is_dir(entry))
-            result = plat_remove(entry) == 0 ? 0 : os_rmdir_r(entry);
-        else
-            result = plat_remove(entry);
-        std::free(entry);
+    default:
+        return -1;
     }
-    plat_closedir(dir);
-    return result != 0 ? result : plat_rmdir(path);
 }
 
 int os_file_exists(const char *path) {

@@ -7,6 +7,7 @@
 #include "common/hash.h"
 #include "common/osdep.h"
 #include "common/vq4assert.h"
+#include "platform/platform.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -353,7 +354,7 @@ const char *sc_readline(FILE *stream) {
     const char *line = nullptr;
     for (;;) {
         auto *chunk = static_cast<char *>(must_alloc(kReadChunkBytes));
-        if (std::fgets(chunk, kReadChunkBytes, stream) == nullptr) {
+        if (plat_fgets(chunk, kReadChunkBytes, stream) == nullptr) {
             std::free(chunk);
             return line;
         }
@@ -363,7 +364,7 @@ const char *sc_readline(FILE *stream) {
         if (line == nullptr && n <= kReadChunkBytes - 2)
             return piece;
         line = line == nullptr ? piece : sc_concat(line, piece);
-        if (n > 0 && (piece[n - 1] == '\n' || piece[n - 1] == '\r'))
+        if (n > 0 && piece[n - 1] == '\n')
             return line;
     }
 }

@@ -87,8 +87,9 @@ const char *sc_quote(const char *str, char quote);
 // New vector (the caller's) of the interned non-empty tokens of str between
 // characters of delims.
 vec *sc_split(const char *str, const char *delims);
-// One whole line of any length from stream, terminator kept, interned; null
-// at end of input.
+// One whole line of any length from a text stream, line feed kept (a
+// carriage return right before it is dropped, as a text-mode stream does),
+// interned; null at end of input.
 const char *sc_readline(FILE *stream);
 
 // ---- Trimming and lines ----------------------------------------------------

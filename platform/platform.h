@@ -17,6 +17,9 @@
 //   to the host's reason (ENOENT, EEXIST, EBADF, ...). No call prints.
 // - Signal numbers are the Windows ones (PLAT_SIGINT, ...); the backend maps
 //   them to the host's.
+// - A write to a pipe whose reader has gone fails (errno EPIPE), as on
+//   Windows: the POSIX backend ignores SIGPIPE for the whole process (every
+//   child still starts with it at its default action).
 // - Every call listed in enum plat_call can be made to fail on purpose by a
 //   test (plat_fail_next), so that callers' failure paths can be exercised.
 //
@@ -48,10 +51,25 @@ extern "C" {
 // child ended by a host signal gives 128 + the host signal number. Returns -1 with errno set when
 // the program cannot be started (ENOENT for a missing program, EACCES for one that is not
 // executable, ...), and -1/EINVAL for a mode other than PLAT_P_WAIT or a null path or vector. The
-// child inherits the environment, the current directory and every open descriptor; the mapped
-// signals start at their default action and none is blocked. Streams are not flushed first: flush
+// child inherits the environment, the current directory and every open descriptor; every signal
+// starts at its default action and none is blocked. Streams are not flushed first: flush
 // standard output and error before the call, as on Windows.
+//
+// The wait gets the child's real status whatever dispositions this process
+// inherited (an ignored SIGCHLD included). While it waits, the caller
+// behaves as under the C library's system(): an interrupt or quit, which the
+// terminal also sends to the child, is ignored, and a request to end
+// (SIGTERM, SIGHUP) is passed on to the child and remembered
+// (plat_termination_requested); only signals left at their default action
+// are treated so, a handler the program installed stays in force. Every
+// disposition is back as it was when the call returns.
 intptr_t plat_spawnv(int mode, const char *path, const char *const *argv);
+
+// Non-zero once a request to end this process arrived while plat_spawnv
+// waited for a child (and was passed on to it). The caller decides how to
+// end once the child is gone. Windows delivers console events to the whole
+// console, so there it stays 0.
+int plat_termination_requested(void);
 
 // The yardstick for launch benchmarks: starts the program with the host's
 // own launch, handing it argv exactly as given (no command-line round trip,
@@ -145,7 +163,11 @@ int plat_read(int fd, void *buf, unsigned count);
 int plat_chsize(int fd, int64_t size);
 // fopen: opens path with a Windows mode ("r", "wt", "rb+", ...; the text
 // and binary letters are accepted and mean nothing on POSIX). Null with
-// errno.
+// errno. A mode that writes ('w', 'a' or '+') does not follow a symbolic
+// link that someone else planted in a shared directory: when the last
+// component is a link in a sticky, world-writable directory and the link's
+// owner is neither this user nor the directory's owner, the open fails
+// with EACCES (the rule protected-symlink kernels apply to every open).
 FILE *plat_fopen(const char *path, const char *mode);
 // fgets of a stream opened in text mode: reads at most size - 1 characters
 // up to and including a line feed into buf and ends them with a zero; null
@@ -214,6 +236,7 @@ struct plat_stat64 {
     uint32_t mode;  // the host's permission bits (0777 mask)
     int is_dir;     // non-zero for a directory
     int is_regular; // non-zero for a regular file
+    int is_device;  // non-zero for a character device (a terminal, the null device, ...)
 };
 // _stat64: fills *st for path (symbolic links followed). 0, or -1 with
 // errno (ENOENT for a missing path).
@@ -228,6 +251,30 @@ struct plat_file_id {
 };
 // Fills *id for path (symbolic links followed). 0, or -1 with errno.
 int plat_file_identity(const char *path, struct plat_file_id *id);
+
+// What plat_remove_tree did.
+enum plat_tree_result {
+    PLAT_TREE_REMOVED = 0,          // the directory and everything in it are gone
+    PLAT_TREE_FAILED = -1,          // a removal failed (errno); the walk stopped there
+    PLAT_TREE_NOT_A_DIRECTORY = -2, // missing, not a directory, or a link (never followed)
+    PLAT_TREE_UNLISTABLE = -3,      // a directory that cannot be opened for listing
+    PLAT_TREE_REPLACED = -4,        // not the directory expected: something took its place
+};
+// Removes the directory path and everything below it, never following a
+// symbolic link (or, on Windows, any reparse point) at any depth: a link is
+// removed itself. With expected non-null, the directory is removed only
+// when it is still that very file (compared after it was opened, so a
+// directory or link put in its place meanwhile is left alone). Removals
+// count as PLAT_CALL_REMOVE and the first listing as PLAT_CALL_OPENDIR for
+// the fault switch.
+enum plat_tree_result plat_remove_tree(const char *path, const struct plat_file_id *expected);
+
+// The name of the null device, which reads as empty and swallows writes.
+#ifdef _WIN32
+#define PLAT_NULL_DEVICE "NUL"
+#else
+#define PLAT_NULL_DEVICE "/dev/null"
+#endif
 
 // Directory listing: open, read entry names one by one, close.
 typedef struct plat_dir plat_dir;

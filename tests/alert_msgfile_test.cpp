@@ -76,8 +76,8 @@ class MessageFiles : public testing::Test {
 };
 
 TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
-    Table t("# comment\n1 F fatal %s\n2\tE\terror\n  3 m message\n4 -3 minus three\n"
-            "5 E replaced\n5 7x seven\n6 - dash\n7   M   abc\n8 e trailing blank \r\n"
+    Table t("# comment\n1 F fatal %u\n2\tE\terror\n  3 m message\n4 -3 minus three\n"
+            "5 E replaced\n5 7x seven\n6 - dash\n7   M   abc\n8 e trailing blank \n"
             "9 X odd\n10000 M top");
     EXPECT_EQ(t.highest, 10000u);
     EXPECT_EQ(g_lines, malformed(11)); // the unknown type is reported, and kept
@@ -86,7 +86,7 @@ TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
         int32_t level;
         const char *text;
     } rows[] = {
-        {1, ALERT_FATAL, 0, "fatal %s"},  {2, ALERT_ERROR, 0, "error"},
+        {1, ALERT_FATAL, 0, "fatal %u"},  {2, ALERT_ERROR, 0, "error"},
         {3, ALERT_MESSAGE, 0, "message"}, {4, ALERT_WARNING, -3, "minus three"},
         {5, ALERT_WARNING, 7, "seven"},   {6, ALERT_WARNING, 0, "dash"},
         {7, ALERT_MESSAGE, 0, "  abc"},   {8, ALERT_ERROR, 0, "trailing blank "},
@@ -105,6 +105,13 @@ TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
 
 TEST_F(MessageFiles, MalformedRowsAreReportedAndNeverCrash) {
     const std::string a251(251, 'a');
+    std::string many_malformed = "5 M kept\n", many_reports;
+    for (unsigned line = 2; line <= 30; ++line) {
+        many_malformed += "5 M %d%n\n";
+        many_reports += line <= 11 ? malformed(line) : "";
+    }
+    many_reports += "19 more lines of malformed error information in file t.msgs were not "
+                    "reported\n\n";
     const struct {
         std::string text, report;
         bool stored; // row 5 stored anyway
@@ -121,6 +128,13 @@ TEST_F(MessageFiles, MalformedRowsAreReportedAndNeverCrash) {
         {"4 M " + a251 + "5 M tail\n", "", true},          // a row continued past 255
         {std::string(1000, 'z') + "\n",
          malformed(1) + malformed(2) + malformed(3) + malformed(4), false},
+        // A text may take fewer arguments than the built-in one, never more,
+        // nor others, nor write through %n (built-in row 5 takes one %s).
+        {"5 M %s %s\n", malformed(1), false},   {"5 M %d\n", malformed(1), false},
+        {"5 M %ls\n", malformed(1), false},     {"5 M %*s\n", malformed(1), false},
+        {"5 M x%n\n", malformed(1), false},     {"5 M 99%\n", malformed(1), false},
+        {"5 M %m 100%% %-20.5s\n", "", true},   {"5 M none\n", "", true},
+        {many_malformed, many_reports, true},
         // clang-format on
     };
     for (const auto &c : cases) {
@@ -209,6 +223,23 @@ TEST_F(MessageFiles, EqualVersionsPreferTheVersionDirectoryThenTheGreaterPath) {
         EXPECT_EQ(open_edf(next.c_str()), 1);
     EXPECT_EQ(file(), b);
     EXPECT_EQ(text_of(900), "b %s");
+}
+
+TEST_F(MessageFiles, LinesWithCarriageReturnsReadAsTextLinesAtEveryLength) {
+    // 254 characters put the CR last in a 255-character piece; 255 make the
+    // line end a line of its own, as the piece limit says.
+    for (size_t length : {240u, 246u, 247u}) {
+        alert_reset_for_tests();
+        alert_set_output(capture);
+        g_lines.clear();
+        std::string text = std::string(length, 'x') + "%s";
+        std::string path =
+            tree.write(dat("20990101000000_en.msgs"), "900 F " + text + "\r\n908 E next %d\r\n");
+        alert_init();
+        EXPECT_EQ(g_lines, length < 247 ? "" : malformed(2, path)) << length;
+        EXPECT_EQ(text_of(900), text) << length;
+        EXPECT_EQ(text_of(908), "next %d") << length;
+    }
 }
 
 TEST_F(MessageFiles, NewerFileChangesTextsAndIgnoresUnknownNumbers) {

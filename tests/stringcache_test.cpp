@@ -115,8 +115,8 @@ TEST(ScSplitTest, NeverProducesEmptyTokens) {
 }
 
 TEST(ScReadlineTest, ReadsWholeLinesWithTheirTerminatorsThenNull) {
-    EXPECT_EQ(read_lines("first\nsecond\r\nlast"),
-              (Strings{"first\n", "second\r\n", "last", "(null)"}));
+    EXPECT_EQ(read_lines("first\nsecond\r\nlast\rcr"),
+              (Strings{"first\n", "second\n", "last\rcr", "(null)"}));
     std::string long_line(3000, 'x');
     long_line[1500] = 'y';
     EXPECT_EQ(read_lines(long_line + "\nnext\n"), (Strings{long_line + "\n", "next\n", "(null)"}));
@@ -124,6 +124,7 @@ TEST(ScReadlineTest, ReadsWholeLinesWithTheirTerminatorsThenNull) {
         std::string line(n, 'z');
         EXPECT_EQ(read_lines(line + "\n"), (Strings{line + "\n", "(null)"})) << n;
         EXPECT_EQ(read_lines(line), (Strings{line, "(null)"})) << n << " unterminated";
+        EXPECT_EQ(read_lines(line + "\r\n"), (Strings{line + "\n", "(null)"})) << n << " CR LF";
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -73,6 +74,76 @@ std::string find_entry(const std::string &parent, const std::string &name) {
     return caseless;
 }
 
+bool writes(const char *mode) {
+    return mode != nullptr && std::strpbrk(mode, "wa+") != nullptr;
+}
+
+// True when host names a symbolic link that another user planted in a
+// shared directory: a sticky, world-writable one whose owner is not the
+// link's owner either.
+bool is_planted_link(const std::string &host) {
+    struct stat link {};
+    if (lstat(host.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return false;
+    std::string parent;
+    std::string name;
+    split_last_component(host, parent, name);
+    struct stat dir {};
+    if (stat(parent.c_str(), &dir) != 0)
+        return false;
+    bool shared = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
+    return shared && link.st_uid != geteuid() && link.st_uid != dir.st_uid;
+}
+
+// Opens the path for writing unless it is a planted link (EACCES then).
+bool may_write_through(const std::string &host, const char *mode) {
+    if (writes(mode) && is_planted_link(host)) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
+}
+
+// Removes everything inside the directory open as dirfd, never following a
+// link. PLAT_TREE_REMOVED, or PLAT_TREE_FAILED at the first failure.
+plat_tree_result remove_contents(int dirfd) {
+    int listing_fd = dup(dirfd); // fdopendir takes it over
+    DIR *dir = listing_fd < 0 ? nullptr : fdopendir(listing_fd);
+    if (dir == nullptr) {
+        if (listing_fd >= 0)
+            close(listing_fd);
+        return PLAT_TREE_FAILED;
+    }
+    plat_tree_result result = PLAT_TREE_REMOVED;
+    while (const dirent *entry = readdir(dir)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        if (plat_fault_take(PLAT_CALL_REMOVE)) {
+            result = PLAT_TREE_FAILED;
+            break;
+        }
+        if (unlinkat(dirfd, name, 0) == 0)
+            continue;
+        if (errno != EISDIR && errno != EPERM) {
+            result = PLAT_TREE_FAILED;
+            break;
+        }
+        int sub = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        result = sub < 0 ? PLAT_TREE_FAILED : remove_contents(sub);
+        if (sub >= 0)
+            close(sub);
+        if (result == PLAT_TREE_REMOVED && unlinkat(dirfd, name, AT_REMOVEDIR) != 0)
+            result = PLAT_TREE_FAILED;
+        if (result != PLAT_TREE_REMOVED)
+            break;
+    }
+    int saved = errno;
+    closedir(dir);
+    errno = saved;
+    return result;
+}
+
 unsigned tmpnam_counter = 0;
 char tmpnam_buffer[PLAT_L_TMPNAM];
 
@@ -132,7 +203,10 @@ extern "C" int plat_chsize(int fd, int64_t size) {
 extern "C" FILE *plat_fopen(const char *path, const char *mode) {
     if (plat_fault_take(PLAT_CALL_FOPEN))
         return nullptr;
-    return std::fopen(host_path(path).c_str(), host_mode(mode).c_str());
+    std::string host = host_path(path);
+    if (!may_write_through(host, mode))
+        return nullptr;
+    return std::fopen(host.c_str(), host_mode(mode).c_str());
 }
 
 extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
@@ -156,7 +230,12 @@ extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
     if (plat_fault_take(PLAT_CALL_FREOPEN))
         return nullptr;
-    return std::freopen(host_path(path).c_str(), host_mode(mode).c_str(), stream);
+    std::string host = host_path(path);
+    if (!may_write_through(host, mode)) {
+        std::fclose(stream); // a failed reopen closes the stream
+        return nullptr;
+    }
+    return std::freopen(host.c_str(), host_mode(mode).c_str(), stream);
 }
 
 extern "C" char *plat_tmpnam(char *buf) {
@@ -217,6 +296,7 @@ extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
     st->mode = static_cast<uint32_t>(host.st_mode & 0777);
     st->is_dir = S_ISDIR(host.st_mode) ? 1 : 0;
     st->is_regular = S_ISREG(host.st_mode) ? 1 : 0;
+    st->is_device = S_ISCHR(host.st_mode) ? 1 : 0;
     return 0;
 }
 
@@ -227,6 +307,32 @@ extern "C" int plat_file_identity(const char *path, struct plat_file_id *id) {
     id->volume = static_cast<uint64_t>(host.st_dev);
     id->index = static_cast<uint64_t>(host.st_ino);
     return 0;
+}
+
+extern "C" enum plat_tree_result plat_remove_tree(const char *path,
+                                                  const struct plat_file_id *expected) {
+    std::string host = host_path(path);
+    struct stat st {};
+    if (lstat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return PLAT_TREE_NOT_A_DIRECTORY;
+    if (plat_fault_take(PLAT_CALL_OPENDIR))
+        return PLAT_TREE_UNLISTABLE;
+    int fd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR || errno == ELOOP ? PLAT_TREE_NOT_A_DIRECTORY
+                                                  : PLAT_TREE_UNLISTABLE;
+    if (fstat(fd, &st) != 0 ||
+        (expected != nullptr && (st.st_dev != expected->volume || st.st_ino != expected->index))) {
+        close(fd);
+        return PLAT_TREE_REPLACED;
+    }
+    plat_tree_result result = remove_contents(fd);
+    close(fd);
+    if (result != PLAT_TREE_REMOVED)
+        return result;
+    // A link put in the directory's place since is not a directory: rmdir
+    // refuses it.
+    return rmdir(host.c_str()) == 0 ? PLAT_TREE_REMOVED : PLAT_TREE_FAILED;
 }
 
 extern "C" plat_dir *plat_opendir(const char *path) {

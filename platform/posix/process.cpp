@@ -81,19 +81,88 @@ void signal_trampoline(int host_sig) {
         handler(signal_table[i].windows);
 }
 
-// Resets the mapped signals to their default and clears the mask in a
-// child, so that it starts as a fresh Windows process would.
+// Resets every signal to its default action and clears the mask in a
+// child, so that it starts as a fresh process would, whatever this process
+// ignores or blocks (SIGPIPE, which the backend ignores, included).
 void fresh_signal_attributes(posix_spawnattr_t *attr) {
     sigset_t defaults;
     sigset_t empty;
-    sigemptyset(&defaults);
+    sigfillset(&defaults);
+    sigdelset(&defaults, SIGKILL);
+    sigdelset(&defaults, SIGSTOP);
     sigemptyset(&empty);
-    for (const signal_pair &s : signal_table)
-        sigaddset(&defaults, s.host);
     posix_spawnattr_setsigdefault(attr, &defaults);
     posix_spawnattr_setsigmask(attr, &empty);
     posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 }
+
+// While plat_spawnv waits for a child, this process behaves as the C
+// library's system() does: an interrupt or quit from the terminal reaches
+// the child (it is in the same process group) and the parent ignores it; a
+// request to end (SIGTERM, SIGHUP) sent to the parent is passed on to the
+// child and remembered. Only signals left at their default action are
+// taken over; a handler the program installed stays in force. Children are
+// reaped by the wait, so SIGCHLD is put to its default while it lasts.
+volatile sig_atomic_t waited_child = 0;
+volatile sig_atomic_t pending_termination = 0;
+volatile sig_atomic_t termination_requested = 0;
+
+void pass_on_termination(int host_sig) {
+    pending_termination = host_sig;
+    termination_requested = host_sig;
+    if (waited_child > 0)
+        kill(static_cast<pid_t>(waited_child), host_sig);
+}
+
+struct wait_disposition {
+    int host;
+    void (*during)(int);
+};
+
+const wait_disposition wait_dispositions[] = {
+    {SIGINT, SIG_IGN},
+    {SIGQUIT, SIG_IGN},
+    {SIGTERM, pass_on_termination},
+    {SIGHUP, pass_on_termination},
+};
+constexpr int wait_disposition_count = sizeof wait_dispositions / sizeof wait_dispositions[0];
+
+// The dispositions in force before a wait, put back after it.
+struct saved_dispositions {
+    struct sigaction before[wait_disposition_count];
+    bool taken[wait_disposition_count];
+    struct sigaction child_before;
+    bool child_taken;
+};
+
+void take_over_for_wait(saved_dispositions &saved) {
+    for (int i = 0; i < wait_disposition_count; ++i) {
+        struct sigaction during {};
+        sigemptyset(&during.sa_mask);
+        during.sa_handler = wait_dispositions[i].during;
+        saved.taken[i] = sigaction(wait_dispositions[i].host, nullptr, &saved.before[i]) == 0 &&
+                         saved.before[i].sa_handler == SIG_DFL &&
+                         sigaction(wait_dispositions[i].host, &during, nullptr) == 0;
+    }
+    struct sigaction child_default {};
+    sigemptyset(&child_default.sa_mask);
+    child_default.sa_handler = SIG_DFL;
+    saved.child_taken = sigaction(SIGCHLD, &child_default, &saved.child_before) == 0;
+}
+
+void give_back_after_wait(const saved_dispositions &saved) {
+    for (int i = 0; i < wait_disposition_count; ++i)
+        if (saved.taken[i])
+            sigaction(wait_dispositions[i].host, &saved.before[i], nullptr);
+    if (saved.child_taken)
+        sigaction(SIGCHLD, &saved.child_before, nullptr);
+}
+
+// A write to a pipe whose reader has gone fails with EPIPE instead of
+// ending the process, as writes fail on the suite's native host.
+struct BrokenPipesAreErrors {
+    BrokenPipesAreErrors() { signal(SIGPIPE, SIG_IGN); }
+} broken_pipes_are_errors;
 
 // Starts the program; 0 and the child's id, or the host's error number.
 int start_child(const std::string &program, char **argv, pid_t *pid) {
@@ -145,14 +214,30 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
         errno = ENOMEM;
         return -1;
     }
+    saved_dispositions saved;
+    pending_termination = 0;
+    take_over_for_wait(saved);
     pid_t pid = 0;
     int rc = start_child(host_path(path), child_argv, &pid);
     std::free(child_argv);
+    int status = -1;
+    if (rc == 0) {
+        waited_child = pid;
+        if (pending_termination != 0) // arrived before the child's id was known
+            kill(pid, pending_termination);
+        status = wait_for_child(pid);
+        waited_child = 0;
+    }
+    give_back_after_wait(saved);
     if (rc != 0) {
         errno = rc;
         return -1;
     }
-    return wait_for_child(pid);
+    return status;
+}
+
+extern "C" int plat_termination_requested(void) {
+    return termination_requested != 0;
 }
 
 extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {

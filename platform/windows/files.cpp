@@ -34,6 +34,45 @@ int errno_of_last_error() {
     }
 }
 
+bool is_reparse_point(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Removes one entry of a directory being emptied: a real directory with
+// everything in it, a reparse point (junction, link) itself.
+plat_tree_result remove_entry(const std::string &path, DWORD attributes);
+
+// Removes everything inside dir; PLAT_TREE_FAILED at the first failure.
+plat_tree_result remove_contents(const std::string &dir) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return PLAT_TREE_FAILED;
+    plat_tree_result result = PLAT_TREE_REMOVED;
+    do {
+        if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0)
+            continue;
+        result = remove_entry(dir + "\\" + entry.cFileName, entry.dwFileAttributes);
+    } while (result == PLAT_TREE_REMOVED && FindNextFileA(find, &entry));
+    FindClose(find);
+    return result;
+}
+
+plat_tree_result remove_entry(const std::string &path, DWORD attributes) {
+    if (plat_fault_take(PLAT_CALL_REMOVE))
+        return PLAT_TREE_FAILED;
+    bool removed;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        removed = DeleteFileA(path.c_str()) != 0;
+    else if (is_reparse_point(attributes))
+        removed = RemoveDirectoryA(path.c_str()) != 0;
+    else
+        removed = remove_contents(path) == PLAT_TREE_REMOVED && RemoveDirectoryA(path.c_str());
+    if (!removed)
+        errno = errno_of_last_error();
+    return removed ? PLAT_TREE_REMOVED : PLAT_TREE_FAILED;
+}
+
 } // namespace
 
 extern "C" int plat_dup(int fd) {
@@ -112,6 +151,7 @@ extern "C" int plat_stat64(const char *path, struct plat_stat64 *st) {
     st->mode = host.st_mode & 0777;
     st->is_dir = (host.st_mode & _S_IFDIR) != 0;
     st->is_regular = (host.st_mode & _S_IFREG) != 0;
+    st->is_device = (host.st_mode & _S_IFCHR) != 0;
     return 0;
 }
 
@@ -132,6 +172,24 @@ extern "C" int plat_file_identity(const char *path, struct plat_file_id *id) {
     id->volume = info.dwVolumeSerialNumber;
     id->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return 0;
+}
+
+extern "C" enum plat_tree_result plat_remove_tree(const char *path,
+                                                  const struct plat_file_id *expected) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        is_reparse_point(attributes))
+        return PLAT_TREE_NOT_A_DIRECTORY;
+    if (plat_fault_take(PLAT_CALL_OPENDIR))
+        return PLAT_TREE_UNLISTABLE;
+    struct plat_file_id id;
+    if (expected != nullptr && (plat_file_identity(path, &id) != 0 ||
+                                id.volume != expected->volume || id.index != expected->index))
+        return PLAT_TREE_REPLACED;
+    plat_tree_result result = remove_contents(path);
+    if (result != PLAT_TREE_REMOVED)
+        return result;
+    return RemoveDirectoryA(path) ? PLAT_TREE_REMOVED : PLAT_TREE_FAILED;
 }
 
 extern "C" plat_dir *plat_opendir(const char *path) {

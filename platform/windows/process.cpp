@@ -22,6 +22,10 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
     return _spawnv(_P_WAIT, path, argv[0] == nullptr ? program_only : argv);
 }
 
+extern "C" int plat_termination_requested(void) {
+    return 0;
+}
+
 extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {
     return _spawnv(_P_WAIT, path, argv);
 }

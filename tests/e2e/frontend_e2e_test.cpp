@@ -72,8 +72,8 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
     auto repeat = [](const char *name) {
-        return "(2099) command file \"" + std::string(name) +
-               "\" is already being expanded; it is not read again\n";
+        return "(2089) command file \"" + std::string(name) +
+               "\" is already being expanded; it is not read again (warning)\n";
     };
     const Lines chips = {"--chip=16f84", "--chip=18f452", "--chip=12c508"};
     const std::string xml = "--summary=+xml";
@@ -114,7 +114,7 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
          {"from-a", "from-b", "@./a.cmd", "from-b", "from-a", "@b.cmd"},
          repeat("./a.cmd")},
         {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, repeat(".\\bs.cmd")},
-        {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2099)", "lumc18"},
+        {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2089)", "lumc18"},
     };
     for (const DriverCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args).substr(0, 80));

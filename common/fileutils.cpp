@@ -1,6 +1,7 @@
 // fileutils: file copy and append, and whole-line reading.
 #include "common/fileutils.h"
 
+#include "common/fileutils_internal.h"
 #include "common/stringcache.h"
 #include "common/vqdebug.h"
 #include "platform/platform.h"
@@ -60,19 +61,6 @@ void undo_destination(const char *path, const DestinationBefore &before, bool ap
         plat_remove(path);
 }
 
-// Opens source for reading: only a regular file (a directory, a pipe or a
-// device would read as empty or never end). Null with errno on failure.
-FILE *open_source(const char *source) {
-    struct plat_stat64 st;
-    if (plat_stat64(source, &st) != 0)
-        return nullptr;
-    if (!st.is_regular) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    return plat_fopen(source, "r");
-}
-
 // Moves every byte of in to out; false on a read or write failure.
 bool copy_bytes(FILE *in, FILE *out) {
     char chunk[kCopyChunk];
@@ -87,6 +75,17 @@ bool copy_bytes(FILE *in, FILE *out) {
 
 } // namespace
 
+FILE *fileutils_open_regular(const char *path, const char *mode) {
+    struct plat_stat64 st;
+    if (plat_stat64(path, &st) != 0)
+        return nullptr;
+    if (!st.is_regular) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return plat_fopen(path, mode);
+}
+
 int copyfile_helper(const char *source, const char *destination, uint8_t append) {
     if (source == nullptr || destination == nullptr)
         return 0;
@@ -94,7 +93,7 @@ int copyfile_helper(const char *source, const char *destination, uint8_t append)
         DB_TRACE("source and destination files seem to be the same");
         return 0;
     }
-    FILE *in = open_source(source);
+    FILE *in = fileutils_open_regular(source, "r");
     if (in == nullptr) {
         DB_TRACE("could not open source file \"%s\", error: %d", source, errno);
         return 0;

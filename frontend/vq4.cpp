@@ -46,6 +46,27 @@ constexpr c_extension C_EXTENSIONS[] = {
 char stdout_buffer[512];
 char stderr_buffer[512];
 
+// Every vector the front end makes lives until the process ends; this list
+// keeps them reachable (a leak checker sees them as still in use).
+vec *kept_vectors = nullptr;
+
+vec *keep(vec *v) {
+    if (kept_vectors == nullptr) {
+        kept_vectors = vec_create(__FILE__, __LINE__);
+    }
+    vec_append(kept_vectors, v);
+    return v;
+}
+
+// A duplicate of fd that is not descriptor 0: when the process was started
+// without a standard input, the first duplicate lands on 0, which
+// saved_stderr cannot hold (0 means "not saved"); it stays taken and a
+// second one is made.
+int dup_not_zero(int fd) {
+    int copy = plat_dup(fd);
+    return copy == 0 ? plat_dup(fd) : copy;
+}
+
 bool equals_nocase(const char *item, const char *word) {
     return sc_stricmp(item, word) == 0;
 }
@@ -148,8 +169,13 @@ WalkResult walk_options(vec *args, vec *driver_args, vec *extensions) {
 
 // The base name an unexpanded command file asks for through its first line
 // that holds a chip option (case ignored); base_name when it holds none or
-// cannot be opened.
+// cannot be opened. Only a regular file is read: a pipe would block and a
+// device might never end.
 const char *chip_from_command_file(const char *path, const char *base_name) {
+    struct plat_stat64 st;
+    if (plat_stat64(path, &st) != 0 || !st.is_regular) {
+        return base_name;
+    }
     FILE *file = plat_fopen(path, "r");
     if (file == nullptr) {
         return base_name;
@@ -214,10 +240,20 @@ bool write_command_file(const char *path, vec *argv) {
     return fclose(file) == 0;
 }
 
+// A request to end the front end (SIGTERM, SIGHUP) that arrived while the
+// driver ran was passed on to the driver; now that it has ended, the front
+// end ends too, with status 1, after the usual clean-up.
+void end_if_asked_to_terminate() {
+    if (plat_termination_requested()) {
+        cleanup(1);
+        exit(1);
+    }
+}
+
 // The quiet first run of the two-pass mode: its diagnostics go into a
 // temporary file whose name the real run then gets with "--summarycmp=".
 void run_first_pass(const char *driver_name, vec *driver_args) {
-    vec *first = vec_copy(driver_args, __FILE__, __LINE__);
+    vec *first = keep(vec_copy(driver_args, __FILE__, __LINE__));
     append(first, "--wubtoxna");
     append(first, "-q");
     const char *summary = temporary_name(nullptr);
@@ -228,7 +264,6 @@ void run_first_pass(const char *driver_name, vec *driver_args) {
     echo_suppressed = 1;
     run_driver(driver_name, first);
     echo_suppressed = 0;
-    vec_destroy(first);
     append(driver_args, sc_printf("--summarycmp=%s", summary));
 }
 
@@ -276,11 +311,22 @@ void redirect_stderr(void) {
         }
     }
     if (saved_stderr == 0) {
-        saved_stderr = plat_dup(2);
+        int saved = dup_not_zero(2);
+        if (saved < 0) {
+            // Without a copy the original could never be given back to the
+            // driver: descriptor 2 is left as it is.
+            alert_print("vq4: can't save standard error (%s); diagnostics stay on it",
+                        strerror(errno));
+            return;
+        }
+        saved_stderr = saved;
     }
     fflush(stdout);
     fflush(stderr);
-    plat_dup2(error_stream != nullptr ? plat_fileno(error_stream) : 1, 2);
+    if (plat_dup2(error_stream != nullptr ? plat_fileno(error_stream) : 1, 2) != 0) {
+        alert_print("vq4: can't redirect standard error (%s); diagnostics stay on it",
+                    strerror(errno));
+    }
     setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
     setvbuf(stderr, stderr_buffer, _IOLBF, sizeof stderr_buffer);
 }
@@ -304,7 +350,7 @@ int32_t vq4_spawn(vec *argv) {
         DB_EXIT("vq4_spawn", "Could not create command file \"%s\"", name);
         return -1;
     }
-    vec *launch = vec_create(__FILE__, __LINE__);
+    vec *launch = keep(vec_create(__FILE__, __LINE__));
     append(launch, program);
     const char *at_file = sc_printf("@%s", name);
     append(launch, at_file);
@@ -315,13 +361,12 @@ int32_t vq4_spawn(vec *argv) {
     fflush(stdout);
     fflush(stderr);
     int32_t status = db_run(program, launch, false);
-    vec_destroy(launch);
     DB_EXIT("vq4_spawn", "Execution returned %d", status);
     return status;
 }
 
 bool run_driver(const char *driver_name, vec *args) {
-    vec *argv = vec_copy(args, __FILE__, __LINE__);
+    vec *argv = keep(vec_copy(args, __FILE__, __LINE__));
     const char *path = reg_mkpath(TOOL_BIN_DIRECTORY, driver_name);
     // Without an installation the bare name is tried, so that the failure
     // names the driver that was looked for.
@@ -329,7 +374,12 @@ bool run_driver(const char *driver_name, vec *args) {
     vec_insert(argv, const_cast<char *>(path), 0);
     if (saved_stderr != 0) {
         fflush(stderr);
-        plat_dup2(saved_stderr, 2);
+        if (plat_dup2(saved_stderr, 2) != 0) {
+            // The driver would write into the error file or standard output.
+            alert_print("vq4: can't give the driver the original standard error (%s)",
+                        strerror(errno));
+            alert_msg(MSG_EXEC_FAILED, path);
+        }
     }
     if (error_stream != nullptr) {
         fclose(error_stream);
@@ -337,17 +387,14 @@ bool run_driver(const char *driver_name, vec *args) {
     }
     int32_t status = vq4_spawn(argv);
     int spawn_error = errno;
-    vec_destroy(argv);
     redirect_stderr();
-    if (status == 0) {
-        return true;
-    }
     if (status == -1) {
         alert_msg(MSG_EXEC_FAILED, path, strerror(spawn_error));
-        return false;
+    } else if (status != 0) {
+        alert_msg(MSG_EXIT_STATUS, status);
     }
-    alert_msg(MSG_EXIT_STATUS, status);
-    return false;
+    end_if_asked_to_terminate();
+    return status == 0;
 }
 
 void cleanup(int status) {
@@ -359,9 +406,9 @@ void cleanup(int status) {
 } // extern "C"
 
 int main(int argc, char **argv) {
-    vec *driver_args = vec_create(__FILE__, __LINE__);
-    vec *extensions = vec_create(__FILE__, __LINE__);
-    vec *args = cmdline_parse(argc, argv);
+    vec *driver_args = keep(vec_create(__FILE__, __LINE__));
+    vec *extensions = keep(vec_create(__FILE__, __LINE__));
+    vec *args = keep(cmdline_parse(argc, argv));
     reg_set_c_stdlib("c90");
     WalkResult walk = walk_options(args, driver_args, extensions);
 
@@ -384,8 +431,5 @@ int main(int argc, char **argv) {
     }
     bool ok = run_driver(driver_name, driver_args);
     db_finish();
-    vec_destroy(args);
-    vec_destroy(extensions);
-    vec_destroy(driver_args);
     return ok ? 0 : 1;
 }

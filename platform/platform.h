@@ -90,6 +90,14 @@ intptr_t plat_spawn_direct(const char *path, const char *const *argv);
 // returned pointer alone with free(). Null only when memory runs out.
 char **plat_split_command_line(const char *line, int *count);
 
+// Splits text that holds arguments quoted by the same rules, as a command
+// file written for a child holds them (one or more to a line): every
+// element follows the rules of the arguments after the program name above,
+// and a line feed outside double quotes separates elements as blanks and
+// tabs do (inside quotes it is part of the argument). No element stands for
+// a program name. Result and ownership as for plat_split_command_line.
+char **plat_split_arguments(const char *text, int *count);
+
 // _pgmptr: the running executable's real path (on POSIX read from the
 // link /proc/self/exe, symbolic links resolved), in host shape.
 // Owned by the platform layer; never null (empty text if the host cannot

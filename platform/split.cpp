@@ -14,6 +14,10 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
+bool is_blank_or_line_end(char c) {
+    return is_blank(c) || c == '\n';
+}
+
 // The program name: up to the first blank outside quotes; quotes toggle and
 // are dropped, backslashes are plain characters.
 const char *take_program_name(const char *p, std::string &out) {
@@ -29,8 +33,8 @@ const char *take_program_name(const char *p, std::string &out) {
     return p;
 }
 
-// One further argument, starting at a non-blank character.
-const char *take_argument(const char *p, std::string &out) {
+// One further argument, starting at a character that is not a separator.
+const char *take_argument(const char *p, std::string &out, bool (*separates)(char)) {
     bool quoted = false;
     for (;;) {
         size_t backslashes = 0;
@@ -51,7 +55,7 @@ const char *take_argument(const char *p, std::string &out) {
             backslashes /= 2;
         }
         out.append(backslashes, '\\');
-        if (*p == '\0' || (!quoted && is_blank(*p)))
+        if (*p == '\0' || (!quoted && separates(*p)))
             return p;
         if (literal)
             out += *p;
@@ -77,22 +81,36 @@ char **pack_vector(const std::vector<std::string> &items) {
     return vec;
 }
 
+// The arguments from p on, separated by the characters separates accepts.
+void take_arguments(const char *p, std::vector<std::string> &items, bool (*separates)(char)) {
+    for (;;) {
+        while (separates(*p))
+            ++p;
+        if (*p == '\0')
+            return;
+        items.emplace_back();
+        p = take_argument(p, items.back(), separates);
+    }
+}
+
+char **finish(const std::vector<std::string> &items, int *count) {
+    if (count != nullptr)
+        *count = static_cast<int>(items.size());
+    return pack_vector(items);
+}
+
 } // namespace
 
 extern "C" char **plat_split_command_line(const char *line, int *count) {
     if (line == nullptr)
         line = "";
     std::vector<std::string> items(1);
-    const char *p = take_program_name(line, items[0]);
-    for (;;) {
-        while (is_blank(*p))
-            ++p;
-        if (*p == '\0')
-            break;
-        items.emplace_back();
-        p = take_argument(p, items.back());
-    }
-    if (count != nullptr)
-        *count = static_cast<int>(items.size());
-    return pack_vector(items);
+    take_arguments(take_program_name(line, items[0]), items, is_blank);
+    return finish(items, count);
+}
+
+extern "C" char **plat_split_arguments(const char *text, int *count) {
+    std::vector<std::string> items;
+    take_arguments(text == nullptr ? "" : text, items, is_blank_or_line_end);
+    return finish(items, count);
 }

@@ -71,6 +71,25 @@ TEST(PlatformSplit, FollowsTheWindowsArgumentRules) {
     }
 }
 
+TEST(PlatformSplit, CommandFileTextSplitsAtLineEndsOutsideQuotesOnly) {
+    const struct {
+        const char *text;
+        std::vector<std::string> expected;
+    } cases[] = {{"", {}},
+                 {"a\nb c\n\n", {"a", "b", "c"}},
+                 {"\"x\n-DEVIL\"\n", {"x\n-DEVIL"}},
+                 {"C:\\dir\\f.c\nsay\\\"hi\\\"\nit's\n", {"C:\\dir\\f.c", "say\"hi\"", "it's"}},
+                 {"\"  blanks\tand tab \"\n", {"  blanks\tand tab "}},
+                 {"prog\n", {"prog"}}}; // no element is a program name
+    for (const auto &c : cases) {
+        int count = -1;
+        char **vec = plat_split_arguments(c.text, &count);
+        EXPECT_EQ(std::vector<std::string>(vec, vec + count), c.expected) << c.text;
+        EXPECT_EQ(vec[count], nullptr);
+        std::free(vec);
+    }
+}
+
 TEST(PlatformDir, LaunchStatusesFailuresAndBackslashedProgramPaths) {
     ScratchDir scratch;
     const fs::path &dir = scratch.path();

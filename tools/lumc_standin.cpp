@@ -3,17 +3,17 @@
 // Installed as lumc, lumc18, lumcd and lumc18d, it lets the front end be
 // installed and tried before the real drivers exist. It compiles nothing:
 // it reads its arguments (normally one "@file" written by the front end)
-// with the suite's own argument reader, prints one line naming itself and
+// as a driver must (tools/driver_args.h), prints one line naming itself and
 // the chip and saying that it is a stand-in, then one line per source file
 // it would compile. A named source file that does not exist, or a command
 // file it cannot read, is an error, written to the "-E+<file>" error file
 // when one was given, else to standard error; it makes the stand-in exit
 // with 1. Otherwise it exits 0.
-#include "common/cmdline.h"
 #include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vqdebug.h"
 #include "platform/platform.h"
+#include "tools/driver_args.h"
 
 #include <cstdio>
 #include <cstring>
@@ -67,8 +67,8 @@ extern "C" void cleanup(int status) {
 }
 
 int main(int argc, char **argv) {
-    vec *args = cmdline_parse(argc, argv);
-    const char *self = cmdline_progname() != nullptr ? cmdline_progname() : "lumc";
+    vec *args = driver_args(argc, argv);
+    const char *self = sc_strip_ext(sc_basename(argv[0]));
     Request request = read_request(args);
     printf("%s: stand-in compiler driver (compiles nothing), chip %s\n", self,
            request.chip != nullptr && request.chip[0] != '\0' ? request.chip : "not given");

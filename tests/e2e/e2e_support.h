@@ -92,7 +92,7 @@ class Installation : public ::testing::Test {
                                      "VQ4_E2E_RECORD=" + (root_ / "record").string()});
         words.push_back((root_ / "vq4/v9.9/bin" / program).string());
         words.insert(words.end(), args.begin(), args.end());
-        std::string command = "env -u TMP";
+        std::string command = "timeout --foreground 60 env -u TMP";
         for (const std::string &word : words) {
             command += " " + quote(word);
         }
@@ -120,6 +120,12 @@ class Installation : public ::testing::Test {
             }
         }
         return result;
+    }
+
+    // Installs a shell script as the driver of that name.
+    void install_script(const std::string &name, const std::string &script) {
+        std::ofstream(root_ / bin_ / name) << "#!/bin/sh\n" << script << "\n";
+        fs::permissions(root_ / bin_ / name, fs::perms::owner_all, fs::perm_options::add);
     }
 
     void write(const std::string &name, const std::string &text) {

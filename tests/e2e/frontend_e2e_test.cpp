@@ -71,6 +71,18 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     // Names itself, so its '@' stays unexpanded and the driver choice falls
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
+    std::string loop_text;
+    Lines loop_lines;
+    for (int i = 0; i < 40; ++i) {
+        loop_text += "@loop.cmd ";
+        loop_lines.push_back("@loop.cmd");
+    }
+    write("loop.cmd", loop_text + "a.c\n");
+    loop_lines.push_back("a.c");
+    const std::string k1022(1022, 'k');
+    write("crlf.cmd", k1022 + "\r\nnext\r\n");
+    fs::create_directory(work("adir.cmd"));
+    ASSERT_EQ(std::system(("mkfifo " + quote(work("fifo.cmd").string())).c_str()), 0);
     auto repeat = [](const char *name) {
         return "(2089) command file \"" + std::string(name) +
                "\" is already being expanded; it is not read again (warning)\n";
@@ -115,6 +127,14 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
          repeat("./a.cmd")},
         {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, repeat(".\\bs.cmd")},
         {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2089)", "lumc18"},
+        // Refused again and again, reported once, counted as no error.
+        {{"@loop.cmd"}, loop_lines, repeat("loop.cmd")},
+        // CR LF lines read as text lines, the CR at the reader's chunk end too.
+        {{"@crlf.cmd"}, {k1022, "next"}},
+        // Neither read as empty nor waited for: kept as they are, at once.
+        {{"@adir.cmd"}, {"@adir.cmd"}},
+        {{"@fifo.cmd"}, {"@fifo.cmd"}},
+        {{"@/dev/zero"}, {"@/dev/zero"}},
     };
     for (const DriverCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args).substr(0, 80));
@@ -132,10 +152,14 @@ TEST_F(FrontEnd, CommandFileQuotesWhiteSpaceAndEscapesDoubleQuotes) {
         run({"two words", "say\"hi\"", "say \"hi there\"", "C:\\f.c", "tab\there"}).only();
     EXPECT_EQ(driver.lines, (Lines{"\"two words\"", "say\\\"hi\\\"", "\"say \\\"hi there\\\"\"",
                                    "C:\\f.c", "\"tab\there\""}));
-    // The suite's reader gives the driver the arguments back unchanged,
-    // except that a tab ends a token even between quotes.
-    EXPECT_EQ(driver.parsed,
-              (Lines{"two words", "say\"hi\"", "say \"hi there\"", "C:\\f.c", "tab", "here"}));
+    // A driver reading its command file by the Windows runtime's rules gets
+    // every argument back exactly, also one whose line feed is followed by
+    // what looks like an option.
+    const Lines exact = {"two words", "say\"hi\"", "C:\\dir\\f.c", "it's",
+                         "tab\there", "x\n-DEVIL", "  blanks  "};
+    Lines shown = exact;
+    shown[5] = "x\\n-DEVIL";
+    EXPECT_EQ(run(exact).only().parsed, shown);
 }
 
 TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
@@ -280,6 +304,145 @@ TEST_F(FrontEnd, StandInDriverReportsWhatItWouldCompileAndWhatIsMissing) {
     EXPECT_EQ(result.err, "lumc: error: command file \"missing.cmd\" cannot be read\n");
     EXPECT_EQ(result.out, "lumc: stand-in compiler driver (compiles nothing), chip not given\n"
                           "(908) exit status = 1\n");
+}
+
+// ---- Hostile conditions -------------------------------------------------
+
+// Whether the tests may act as a second user (they run as root and can
+// become nobody with setpriv); the reason to skip otherwise.
+std::string second_user_missing() {
+    if (std::system("test \"$(id -u)\" = 0 && command -v setpriv >/dev/null") != 0) {
+        return "needs root and setpriv to act as a second user";
+    }
+    return "";
+}
+const std::string kAsNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+
+TEST_F(FrontEnd, DriverStartsWithEveryDefaultDispositionWhateverTheFrontEndInherited) {
+    // The driver reports the ignored and blocked signal masks it started
+    // with; the front end itself starts with SIGCHLD ignored (as some job
+    // runners start programs) and a standard output nobody reads.
+    install_script("lumc", "exec grep -E '^Sig(Ign|Blk)' /proc/self/status >" +
+                               quote((root_ / "masks").string()));
+    RunResult result =
+        run_shell("(sleep 0.3; " + vq4_command({"-v", "a.c"}) + " </dev/null; echo $? >" +
+                  quote((root_ / "vq4-status").string()) + ") | true");
+    EXPECT_EQ(read_file(root_ / "vq4-status"), "0\n");
+    // The C library's launcher leaves its own two real-time signals (32 and
+    // 33, which no program may use) ignored; every other one is default.
+    EXPECT_EQ(read_file(root_ / "masks"), "SigBlk:\t0000000000000000\nSigIgn:\t0000000180000000\n");
+    result = run_shell("(trap '' CHLD; exec " + vq4_command({"-q", "a.c"}) + ") </dev/null");
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(FrontEnd, ACommandFileThatCannotBeOpenedIsPassedOnAndTheDriverKeepsItsStandardError) {
+    if (std::string missing = second_user_missing(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    write("secret.cmd", "hidden.c\n");
+    fs::permissions(work("secret.cmd"), fs::perms::none);
+    for (const fs::path &dir : {root_, root_ / temp_, root_ / work_}) {
+        fs::permissions(dir, fs::perms::all);
+    }
+    std::ofstream(root_ / "record").close();
+    fs::permissions(root_ / "record", fs::perms::all);
+    RunResult result = run_shell(
+        kAsNobody + vq4_command({"-q", "@secret.cmd", "a.c"}, {"VQ4_E2E_DRIVER_STDERR=oops"}) +
+        " </dev/null");
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(result.only().lines, (Lines{"-q", "@secret.cmd", "a.c"}));
+    EXPECT_EQ(result.err, "oops\n");
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(FrontEnd, AMessageFileWhoseTextsTakeOtherArgumentsIsRejectedNotObeyed) {
+    std::string rows;
+    for (int i = 0; i < 30; ++i) {
+        rows += "908 E %s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s %d%n\n";
+    }
+    write("20990101000000_en.msgs", rows);
+    RunResult result = run({"a.c"}, {"VQ4_E2E_DRIVER_EXITS=2"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.runs.size(), 1u);
+    EXPECT_NE(result.out.find("Malformed error information on line 10, in file"),
+              std::string::npos);
+    EXPECT_NE(result.out.find("20 more lines of malformed error information"), std::string::npos);
+    EXPECT_NE(result.out.find("(908) exit status = 2\n"), std::string::npos) << result.out;
+}
+
+TEST_F(FrontEnd, TheExitHandlerRemovesOnlyItsOwnDirectoryNeverALinkPutInItsPlace) {
+    // While the driver runs, "another user" of a shared TEMP moves the
+    // private directory away and puts a link to their files in its place.
+    fs::create_directories(root_ / "victim");
+    std::ofstream(root_ / "victim" / "precious") << "keep me\n";
+    fs::permissions(root_ / temp_, fs::perms::all);
+    std::string t = quote((root_ / temp_).string()), away = quote((root_ / "away").string());
+    install_script("lumc", "private=$(ls -d " + t + "/vq*); mv \"$private\" " + away +
+                               " && ln -s " + quote((root_ / "victim").string()) + " \"$private\"");
+    EXPECT_EQ(run({"-q"}).status, 0);
+    EXPECT_EQ(read_file(root_ / "victim" / "precious"), "keep me\n");
+    EXPECT_TRUE(fs::exists(root_ / "away"));
+    for (const fs::directory_entry &planted : fs::directory_iterator(root_ / temp_)) {
+        EXPECT_TRUE(fs::is_symlink(planted.symlink_status()));
+        fs::remove(planted.path());
+    }
+}
+
+TEST_F(FrontEnd, TheDebugOutFileIsNeverOpenedThroughALinkAnotherUserPlanted) {
+    if (std::string missing = second_user_missing(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    std::ofstream(root_ / "victim") << "keep me\n";
+    fs::permissions(root_ / work_, fs::perms::all | fs::perms::sticky_bit);
+    ASSERT_EQ(
+        std::system((kAsNobody + "ln -s ../victim " + quote(work("vq4-1.out").string())).c_str()),
+        0);
+    RunResult result = run({"--vqdebug=on", "a.c"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("(141) can't open debug-out file \"vq4-1.out\": Permission denied"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(read_file(root_ / "victim"), "keep me\n");
+}
+
+struct InterruptCase {
+    std::string signal;
+    int status;      // of the front end
+    std::string out; // how its output ends
+};
+
+// While the driver runs the front end behaves as under system(): an
+// interrupt is ignored (the terminal sends it to the driver too), a request
+// to end is passed on to the driver; the front end ends once the driver has.
+TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRunCleanly) {
+    const InterruptCase cases[] = {
+        {"TERM", 1, "(908) exit status = 143\n"},
+        {"HUP", 1, "(908) exit status = 129\n"},
+        {"INT", 0, " ]\n"},
+        {"QUIT", 0, " ]\n"},
+    };
+    for (const InterruptCase &c : cases) {
+        SCOPED_TRACE(c.signal);
+        RunResult result =
+            run_shell("{ " + vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_SLEEP=1500"}) +
+                      " </dev/null & sleep 0.5; kill -" + c.signal + " $!; wait $!; }");
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_TRUE(result.out.ends_with(c.out)) << result.out;
+    }
+}
+
+TEST_F(FrontEnd, TheFrontEndsVectorsLiveUntilTheEnd) {
+    EXPECT_EQ(run({"--vqdebug=adt,out:trace.out", "-q", "--wubtoxna", "a.c"}).status, 0);
+    std::string trace = read_file(work("trace.out"));
+    std::smatch row;
+    int rows = 0;
+    for (std::string rest = trace;
+         std::regex_search(rest, row, std::regex("vq4\\.cpp:[0-9]+ +[0-9]+/[0-9]+ +([0-9]+)/"));
+         rest = row.suffix(), ++rows) {
+        EXPECT_EQ(row[1], "0") << row[0];
+    }
+    EXPECT_GE(rows, 1) << trace;
 }
 
 } // namespace

@@ -1,17 +1,18 @@
 // recording_driver: the compiler driver of the end-to-end tests, installed
 // under the four driver names. Each run appends to the file named by
 // VQ4_E2E_RECORD "run <its file name>", then "line <line>" for each raw
-// line of an "@" command file and
-// "parsed <argument>" for each argument after the suite's argument reader.
+// line of an "@" command file and "parsed <argument>" for each argument as
+// a driver reads it (line feeds in it shown as "\n").
 // The tests steer it through the environment:
 // - VQ4_E2E_DRIVER_EXITS: comma-separated exit statuses, one per run in the
 //   order of the runs recorded so far (missing: 0);
 // - VQ4_E2E_DRIVER_STDERR: a line it writes to its standard error;
 // - VQ4_E2E_DRIVER_ERRLINE: a line it appends to every "-E+<file>" it gets;
+// - VQ4_E2E_DRIVER_SLEEP: milliseconds it waits before it exits;
 // - VQ4_E2E_DRIVER_WAIT: a file it creates once it has recorded its run,
 //   then waits (a minute at most) until the test has removed it.
-#include "common/cmdline.h"
 #include "common/vector.h"
+#include "tools/driver_args.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,11 +51,14 @@ int main(int argc, char **argv) {
             fprintf(out, "line %s\n", line.c_str());
         }
     }
-    vec *parsed = cmdline_parse(argc, argv);
+    vec *parsed = driver_args(argc, argv);
     const char *errline = getenv("VQ4_E2E_DRIVER_ERRLINE");
     for (uint32_t i = 0; i < vec_size(parsed); ++i) {
         const auto *arg = static_cast<const char *>(vec_get(parsed, i));
-        fprintf(out, "parsed %s\n", arg);
+        std::string shown = arg;
+        for (size_t at = shown.find('\n'); at != std::string::npos; at = shown.find('\n', at))
+            shown.replace(at, 1, "\\n");
+        fprintf(out, "parsed %s\n", shown.c_str());
         FILE *err =
             errline != nullptr && strncmp(arg, "-E+", 3) == 0 ? fopen(arg + 3, "a") : nullptr;
         if (err != nullptr) {
@@ -64,6 +68,9 @@ int main(int argc, char **argv) {
     }
     vec_destroy(parsed);
     fclose(out);
+    if (const char *ms = getenv("VQ4_E2E_DRIVER_SLEEP")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
+    }
     if (const char *text = getenv("VQ4_E2E_DRIVER_STDERR")) {
         fprintf(stderr, "%s\n", text);
     }

@@ -1,0 +1,60 @@
+// End-to-end test of vq4kind: the built program runs as a process in a
+// temporary directory holding a few files made here from bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_file(const fs::path &path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("vq4kind-" + std::to_string(std::random_device()()));
+    fs::create_directories(dir / "d.o");
+    std::string image = std::string("\177ELF\1\1").append(46, '\0');
+    image[18] = 83; // the LUM family's machine
+    std::ofstream(dir / "out.elf", std::ios::binary) << image;
+    std::ofstream(dir / "b.o", std::ios::binary) << std::string("\0\0\6", 3); // one END record
+    std::ofstream(dir / "files.cmd") << "b.o d.o\n";
+    const struct {
+        std::string args;
+        int status;
+        std::string out, err_start;
+    } runs[] = {
+        {"main.c out.elf x.asm", 0,
+         "main.c: 0x1203 SOURCE C TEXT MISSING\nout.elf: 0x400002000180 IMAGE BINARY ELF ELF_LUM\n"
+         "x.asm: 0x401209 SOURCE ASM TEXT MISSING EXT_ASM\n",
+         ""},
+        {"@files.cmd none", 0,
+         "b.o: 0x10020 OBJECT OBJ\nd.o: 0x20020 OBJECT OTHER_OBJ\nnone: 0x1000 MISSING\n", ""},
+        {"--vqdebug=on,out:trace.out b.o", 0, "b.o: 0x10020 OBJECT OBJ\n", ""},
+        {"--help main.c", 0, "Usage: vq4kind [--help] [--vqdebug=OPTIONS] FILE...\n", ""},
+        {"", 1, "", "Usage: vq4kind"},
+    };
+    for (const auto &run : runs) {
+        std::string command = "cd '" + dir.string() + "' && '" VQ4_E2E_KIND "' " + run.args +
+                              " </dev/null >out 2>err; echo $? >status";
+        ASSERT_NE(std::system(command.c_str()), -1);
+        EXPECT_EQ(std::stoi(read_file(dir / "status")), run.status) << run.args;
+        std::string out = read_file(dir / "out");
+        EXPECT_EQ(run.args.starts_with("--help") ? out.substr(0, out.find('\n') + 1) : out,
+                  run.out);
+        EXPECT_TRUE(read_file(dir / "err").starts_with(run.err_start)) << read_file(dir / "err");
+    }
+    EXPECT_NE(read_file(dir / "trace.out").find("Identified file as an object file"),
+              std::string::npos);
+    fs::remove_all(dir);
+}
+
+} // namespace

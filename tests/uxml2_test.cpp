@@ -1,0 +1,277 @@
+// Tests of the XML reader and writer: exact layout, accepted and rejected
+// documents, round trips (checked by xmllint too), cut documents and deep
+// nesting.
+#include "common/uxml2.h"
+
+#include "platform/platform.h"
+#include "tests/osdep_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Attrs = std::vector<std::pair<std::string, std::string>>;
+
+// A tree as plain values, to build elements from and compare them with.
+struct Node {
+    std::string name, text;
+    Attrs attrs;
+    std::vector<Node> children;
+    bool operator==(const Node &) const = default;
+};
+
+uxml_element *build(const Node &node) {
+    uxml_element *element = uxml_element_new(node.name.c_str());
+    uxml_set_text(element, node.text.c_str());
+    for (const auto &[name, value] : node.attrs) {
+        uxml_attribute *attribute = uxml_attribute_new(name.c_str());
+        uxml_set_text(attribute, value.c_str());
+        uxml_add_attribute(element, attribute);
+    }
+    for (const Node &child : node.children)
+        uxml_add_child(element, build(child));
+    return element;
+}
+
+Node describe(const uxml_element *element) {
+    Node node{uxml_name(element), uxml_text(element), {}, {}};
+    vec *attrs = uxml_attributes(element), *children = uxml_children(element);
+    for (uint32_t i = 0; i < vec_size(attrs); ++i)
+        node.attrs.emplace_back(uxml_name(vec_get(attrs, i)), uxml_text(vec_get(attrs, i)));
+    for (uint32_t i = 0; i < vec_size(children); ++i)
+        node.children.push_back(describe(static_cast<uxml_element *>(vec_get(children, i))));
+    vec_destroy(attrs);
+    vec_destroy(children);
+    return node;
+}
+
+std::string contents(FILE *file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text += static_cast<char>(c);
+    return text;
+}
+
+std::string write(const Node &node) {
+    uxml_element *root = build(node);
+    FILE *file = std::tmpfile();
+    EXPECT_TRUE(uxml_write(root, file));
+    uxml_document_free(root);
+    std::string text = contents(file);
+    std::fclose(file);
+    return text;
+}
+
+std::optional<Node> read(const std::string &text) {
+    FILE *file = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::rewind(file);
+    uxml_element *root = uxml_read(file);
+    std::fclose(file);
+    if (root == nullptr)
+        return std::nullopt;
+    Node node = describe(root);
+    uxml_document_free(root);
+    return node;
+}
+
+const std::string kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+// Every character that needs escaping, and the apostrophe that does not.
+const Node kSample{"suite",
+                   "",
+                   {{"version", "4.10"}, {"q", "a<b&\"'>"}},
+                   {{"tool", "lumc & \"lumc18\" <'d'>", {{"dir", "bin"}}, {}},
+                    {"empty", "", {{"k", ""}}, {}},
+                    {"group", "x", {}, {{"leaf", "", {}, {}}, {"leaf", "y", {{"n", "2"}}, {}}}}}};
+
+TEST(UxmlWrite, LaysOutAndEscapesExactly) {
+    const struct {
+        Node tree;
+        std::string body;
+    } cases[] = {
+        {{"r", "", {}, {{"c", "t", {{"k", "v"}}, {}}}}, "<r>\n  <c k=\"v\">t\n  </c>\n</r>\n"},
+        {{"e", "", {{"a", "1"}, {"b", ""}}, {}}, "<e a=\"1\" b=\"\"/>\n"},
+        {{"e", "", {{"v", "a<b&\""}}, {}}, "<e v=\"a&lt;b&amp;&quot;\"/>\n"},
+        {{"r", "it's > x", {}, {}}, "<r>it's &gt; x\n</r>\n"},
+        {{"r", "", {}, {{"a", "x", {}, {{"b", "", {}, {}}}}}}, "<r>\n  <a>x    <b/>\n</a>\n</r>\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(write(c.tree), kDecl + c.body);
+}
+
+TEST(UxmlRead, AcceptsWhatTheSuitesFilesHold) {
+    const struct {
+        std::string body;
+        Node tree;
+    } cases[] = {
+        {"<r/>", {"r", "", {}, {}}},
+        {"<r a=\"1\" b='2' c/>", {"r", "", {{"a", "1"}, {"b", "2"}, {"c", ""}}, {}}},
+        {"<r>&lt;&gt;&amp;&quot;&apos;&#65;&nonsense;</r>", {"r", "<>&\"'~~", {}, {}}},
+        {"<r a=\"&quot;x&quot;\" b='&apos;'>&lt;b/&gt;</r>",
+         {"r", "<b/>", {{"a", "\"x\""}, {"b", "'"}}, {}}},
+        {"<r a=\"x/>y\"/>", {"r", "", {{"a", "x/>y"}}, {}}},
+        {"<!--c--><r><!-- a -> b -- c -->x<!---->y<c/><!--<d/>--></r>",
+         {"r", "xy", {}, {{"c", "", {}, {}}}}},
+        {"<r> a <c/>\n b\t</r>", {"r", "a \n b", {}, {{"c", "", {}, {}}}}},
+        {"<r><a></a><!-- between --><b></ b></r>",
+         {"r", "", {}, {{"a", "", {}, {}}, {"b", "", {}, {}}}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.body);
+        EXPECT_EQ(read(kDecl + c.body), c.tree);
+    }
+    EXPECT_EQ(read("<?xml version=\"1.1\"?>\n<r/>"), (Node{"r", "", {}, {}}));
+}
+
+TEST(UxmlRead, RejectsMalformedDocuments) {
+    const std::string rejected[] = {
+        "<r/>",                                                       // no declaration
+        "<?xml version=\"2.0\"?>\n<r/>",                              // not version 1.x
+        kDecl + "\n<r/>",                                             // root not on the second line
+        kDecl + " <r/>",                                              //
+        "<?xml version=\"1.0\"" + std::string(240, ' ') + "?>\n<r/>", // line over 255
+        kDecl + "<a></b>",                                            // closing name differs
+        kDecl + "<a></a >",             // closing '>' must follow the name
+        kDecl + "<a/ >",                //
+        kDecl + "< />",                 // empty names
+        kDecl + "<a =\"v\"/>",          //
+        kDecl + "<a k = \"v\"/>",       //
+        kDecl + "<a k=v/>",             // unquoted value
+        kDecl + "<a k=&quot;v&quot;/>", // an entity is never a quote
+        kDecl + "<a>&lt;/a>",           // nor a tag
+        kDecl + "<a k=\"v'/>",          // value never closed
+        kDecl + "<a>&amp",              // end inside an entity
+        kDecl + "<a><!-- </a>",         // end inside a comment
+    };
+    for (const std::string &text : rejected) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(read(text), std::nullopt);
+    }
+}
+
+TEST(UxmlRead, EveryCutOfADocumentIsRejected) {
+    std::string text = write(kSample);
+    text.insert(text.find("<tool"), "<!-- a comment -->");
+    ASSERT_EQ(read(text), kSample);
+    for (size_t length = 0; length < text.rfind('>'); ++length) {
+        SCOPED_TRACE(length);
+        EXPECT_EQ(read(text.substr(0, length)), std::nullopt);
+    }
+}
+
+TEST(UxmlRoundTrip, WrittenTreesReadBackAndPassXmllint) {
+    const Node nested{
+        "r", "", {}, {{"c", "t", {{"k", "v"}}, {{"d", "u", {}, {{"e", "", {}, {}}}}}}}};
+    const bool xmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
+    osdep_test::ScratchDir dir;
+    for (const Node &tree : {kSample, nested}) {
+        std::string text = write(tree);
+        EXPECT_EQ(read(text), tree);
+        std::ofstream(dir.path() / "doc.xml") << text;
+        if (xmllint) {
+            std::string check = "xmllint --noout '" + (dir.path() / "doc.xml").string() + "'";
+            EXPECT_EQ(std::system(check.c_str()), 0) << text;
+        }
+    }
+    if (!xmllint)
+        GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils)";
+}
+
+// Reads, writes and frees 100,000 levels; a failing cut at the deepest
+// level frees the half-read tree.
+void hundred_thousand_levels() {
+    constexpr int kDepth = 100000;
+    std::string open, close;
+    for (int i = 0; i < kDepth; ++i)
+        open += "<a>", close += "</a>";
+    FILE *file = std::tmpfile();
+    std::fputs((kDecl + open + "x" + close).c_str(), file);
+    std::rewind(file);
+    uxml_element *root = uxml_read(file);
+    std::fclose(file);
+    ASSERT_NE(root, nullptr);
+    int depth = 1;
+    const uxml_element *deepest = root;
+    for (;;) {
+        vec *children = uxml_children(deepest);
+        auto *next = static_cast<const uxml_element *>(vec_get(children, 0));
+        vec_destroy(children);
+        if (next == nullptr)
+            break;
+        deepest = next, ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_STREQ(uxml_text(deepest), "x");
+    FILE *null = std::fopen("/dev/null", "w");
+    if (null != nullptr) {
+        EXPECT_TRUE(uxml_write(root, null));
+        std::fclose(null);
+    }
+    uxml_tree_free(root);
+    EXPECT_EQ(read(kDecl + open + "</b>" + close.substr(4)), std::nullopt);
+}
+
+// On a 1 MB stack, as a Windows program gets, a walk that recursed once per
+// level would overflow: the deep work runs in a child of this test program
+// given such a stack.
+TEST(UxmlDepth, AHundredThousandLevelsFitAOneMegabyteStack) {
+    if (std::getenv("VQ4_UXML_SMALL_STACK") != nullptr)
+        return hundred_thousand_levels();
+    std::string child = std::string("ulimit -s 1024 && VQ4_UXML_SMALL_STACK=1 '") + plat_pgmptr() +
+                        "' --gtest_filter=UxmlDepth.*";
+    EXPECT_EQ(std::system(child.c_str()), 0);
+}
+
+TEST(UxmlWrite, AFailingWriteIsReported) {
+    osdep_test::ScratchDir dir;
+    std::ofstream(dir.path() / "ro") << "x";
+    FILE *readonly = std::fopen((dir.path() / "ro").c_str(), "r");
+    uxml_element *root = build(kSample);
+    EXPECT_FALSE(uxml_write(root, readonly));
+    EXPECT_FALSE(uxml_write(nullptr, readonly));
+    std::fclose(readonly);
+    uxml_document_free(root);
+}
+
+TEST(UxmlTree, ChildrenAndAttributesAreSharedNotCopied) {
+    uxml_element *root = build(
+        {"r", "", {{"a", "1"}, {"q", "2"}}, {{"c", "", {{"k", "v"}}, {}}, {"d", "", {}, {}}}});
+    uxml_attribute *q = uxml_find_attribute(root, "q");
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(uxml_find_attribute(root, "missing"), nullptr);
+    EXPECT_TRUE(uxml_remove_attribute(root, q));
+    EXPECT_FALSE(uxml_remove_attribute(root, q));
+    uxml_set_name(q, "renamed");
+    uxml_set_text(q, nullptr);
+    EXPECT_STREQ(uxml_name(q), "renamed");
+    EXPECT_STREQ(uxml_text(q), "");
+    uxml_attribute_free(q);
+
+    vec *children = uxml_children(root);
+    auto *c = static_cast<uxml_element *>(vec_get(children, 0));
+    EXPECT_TRUE(uxml_remove_child(root, c));
+    EXPECT_FALSE(uxml_remove_child(root, c));
+    EXPECT_EQ(describe(root).children.size(), 1u);
+    uxml_set_children(root, children); // both again, in their first order
+    vec_destroy(children);
+    EXPECT_EQ(describe(root),
+              (Node{"r", "", {{"a", "1"}}, {{"c", "", {{"k", "v"}}, {}}, {"d", "", {}, {}}}}));
+
+    // The tree goes; the attribute records stay the caller's.
+    uxml_attribute *a = uxml_find_attribute(root, "a"), *k = uxml_find_attribute(c, "k");
+    uxml_tree_free(root);
+    EXPECT_STREQ(uxml_text(k), "v");
+    uxml_attribute_free(a);
+    uxml_attribute_free(k);
+}
+
+} // namespace

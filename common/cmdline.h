@@ -64,6 +64,56 @@ const char *cmdline_progname(void);
 // 1 once a "--vqdebug" argument has been passed to db_parse_options, else 0.
 int32_t cmdline_debug_seen(void);
 
+// ---- Relaunch: a tool whose whole job is to run another program ----------
+//
+// A tool that only prepares options for another program (a driver, the
+// front end) writes its main as one call of cmdline_driver and a callback
+// that turns the tool's arguments into the other program's option vector.
+// Besides the reader's prompt, the launch's echo and its "fatal error"
+// lines are the only output of the module.
+
+// How cmdline_spawn hands the arguments over.
+enum {
+    CMDLINE_FILE_WHEN_LONG = 0, // a command file only beyond os_cmdline_limit()
+    CMDLINE_FILE_ALWAYS = 1,    // always an "@" command file
+    CMDLINE_FILE_NEVER = 2      // always on the command line
+};
+
+// Turns the tool's argument vector (as cmdline_build made it) into the
+// option vector to launch: item 0 the program's path, then its arguments.
+// Null or an empty vector means there is nothing to run. The result (which
+// may be args itself) is handed over: cmdline_driver destroys both vectors
+// after the launch, never their strings.
+typedef vec *(*cmdline_options_fn)(vec *args);
+
+// The whole main routine of such a tool: installs the signal handlers (an
+// interrupt restores standard output and error and ends the process with
+// the signal number), builds the argument vector from count and vector,
+// calls options_process, names the application "vq4" for the debug
+// package, launches with cmdline_spawn at the output level *output_level
+// holds after the callback (so the callback may change it; null means 0)
+// and finishes the debug output. Returns cmdline_spawn's status. A null
+// vector counts as no arguments; a null callback leaves nothing to run.
+int32_t cmdline_driver(int32_t count, const char *const *vector, cmdline_options_fn options_process,
+                       uint32_t mode, const int32_t *output_level);
+
+// Runs item 0 of options with items 1.. as its arguments and waits. mode is
+// a CMDLINE_FILE_* value (any other launches directly). A command file is
+// a ".cmd" temporary file, one argument a line, each with backslash,
+// blank, apostrophe and double quote escaped by a backslash and put in
+// double quotes when it holds white space, so that the command-file reader
+// gives the argument back (except a tab, and a backslash right before a
+// quote, which is not doubled). output_level > 0 echoes the command line
+// on stdout ("prog args", or "prog @file [ args ]"); < 0 sends the child's
+// stdout and stderr into a temporary file that is removed afterwards.
+// Returns the child's exit status; -1 when it could not be started; 1 when
+// the launch could not be prepared (no options, no command file, streams
+// not redirected), after a "<progname>: fatal error: ..." line through
+// alert_print, printed once descriptors 1 and 2 are back (unless putting
+// one back is what failed) and no capture file is left. options is not
+// changed.
+int32_t cmdline_spawn(vec *options, uint32_t mode, int32_t output_level);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,14 +8,18 @@
 //   order of the runs recorded so far (missing: 0);
 // - VQ4_E2E_DRIVER_STDERR: a line it writes to its standard error;
 // - VQ4_E2E_DRIVER_ERRLINE: a line it appends to every "-E+<file>" it gets;
-// - VQ4_E2E_DRIVER_SLEEP: milliseconds it waits before it exits.
+// - VQ4_E2E_DRIVER_SLEEP: milliseconds it waits before it exits;
+// - VQ4_E2E_DRIVER_WAIT: a file it creates once it has recorded its run,
+//   then waits (a minute at most) until the test has removed it.
 #include "common/vector.h"
 #include "tools/driver_args.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -69,6 +73,12 @@ int main(int argc, char **argv) {
     }
     if (const char *text = getenv("VQ4_E2E_DRIVER_STDERR")) {
         fprintf(stderr, "%s\n", text);
+    }
+    if (const char *marker = getenv("VQ4_E2E_DRIVER_WAIT")) {
+        std::ofstream{marker};
+        for (int i = 0; i < 1200 && std::filesystem::exists(marker); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
     const char *exits = getenv("VQ4_E2E_DRIVER_EXITS");
     std::stringstream statuses(exits != nullptr ? exits : "");

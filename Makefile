@@ -40,6 +40,7 @@ bench: deps
 	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== bench/frontend_overhead.sh"; bench/frontend_overhead.sh build-bench
 	@echo "== bench/sha_file.sh"; bench/sha_file.sh build-bench
+	@echo "== bench/scale.sh"; bench/scale.sh build-bench
 
 clean:
 	rm -rf build build-san build-bench

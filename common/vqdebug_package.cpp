@@ -156,6 +156,7 @@ void db_finish(void) {
         hash_report();
         skiplist_report();
         vec_report();
+        sc_report();
     }
 }
 

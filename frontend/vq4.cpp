@@ -207,9 +207,23 @@ std::string join_arguments(vec *argv) {
     return joined;
 }
 
+// The length of the command line argv would make: item 0, then each further
+// item after one blank.
+size_t command_line_length(vec *argv) {
+    size_t length = 0;
+    for (uint32_t i = 0; i < vec_size(argv); ++i) {
+        length += (i > 0 ? 1 : 0) + strlen(static_cast<const char *>(vec_get(argv, i)));
+    }
+    return length;
+}
+
 // One argument as a command-file line: double quotes escaped, then the
-// whole quoted when it holds white space.
+// whole quoted when it holds white space. An argument with neither is its
+// own line.
 const char *command_file_line(const char *argument) {
+    if (strpbrk(argument, "\" \t\n\r") == nullptr) {
+        return argument;
+    }
     const char *escaped = sc_escape(argument, "\"", '\\');
     if (strpbrk(escaped, " \t\n\r") != nullptr) {
         return sc_quote(escaped, '"');
@@ -231,6 +245,8 @@ bool write_command_file(const char *path, vec *argv) {
     if (file == nullptr) {
         return false;
     }
+    static char buffer[64 * 1024];
+    setvbuf(file, buffer, _IOFBF, sizeof buffer);
     for (uint32_t i = 1; i < vec_size(argv); ++i) {
         const char *line = command_file_line(static_cast<const char *>(vec_get(argv, i)));
         DB_TRACE("Writing option to command file: %s", line);
@@ -335,8 +351,7 @@ int32_t vq4_spawn(vec *argv) {
     DB_ENTER("vq4_spawn", nullptr);
     const char *program = static_cast<const char *>(vec_get(argv, 0));
     DB_TRACE("Forced use of command file");
-    std::string joined = join_arguments(argv);
-    size_t length = strlen(program) + (vec_size(argv) > 1 ? 1 + joined.size() : 0);
+    size_t length = command_line_length(argv);
     if (os_cmdline_limit() < length) {
         DB_TRACE("Command line length is too long for OS (%u), using command file",
                  unsigned(length));
@@ -354,10 +369,15 @@ int32_t vq4_spawn(vec *argv) {
     append(launch, program);
     const char *at_file = sc_printf("@%s", name);
     append(launch, at_file);
-    if (!echo_suppressed && verbosity != 0) {
-        printf("%s %s [ %s ]\n", program, at_file, joined.c_str());
+    bool echo = !echo_suppressed && verbosity != 0;
+    if (echo || DB_TRACING_LINES()) {
+        // Joined only when it is shown: it is as long as the command file.
+        std::string joined = join_arguments(argv);
+        if (echo) {
+            printf("%s %s [ %s ]\n", program, at_file, joined.c_str());
+        }
+        DB_TRACE("Executing: %s %s [ %s ]", program, at_file, joined.c_str());
     }
-    DB_TRACE("Executing: %s %s [ %s ]", program, at_file, joined.c_str());
     fflush(stdout);
     fflush(stderr);
     int32_t status = db_run(program, launch, false);

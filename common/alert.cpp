@@ -119,7 +119,9 @@ struct ReporterState {
     const uint32_t *ctx_line = nullptr;
     const char *const *ctx_line_start = nullptr;
     const char *const *ctx_current = nullptr;
-    std::vector<StateLevel> states; // the stack of levels, bottom first
+    // The stack of levels, bottom first; made on first use and, like all
+    // of the reporter's state, kept until the process ends.
+    std::vector<StateLevel> *states = nullptr;
     hash *once = nullptr;
     alert_output_fn output = nullptr;
     alert_hook_fn hook = nullptr;
@@ -564,15 +566,17 @@ int open_edf_dir_impl(const char *directory) {
 // ---------------------------------------------------------------------------
 
 StateLevel &top_level() {
-    if (rep.states.empty())
-        rep.states.push_back({vec_create(__FILE__, __LINE__), {}});
-    return rep.states.back();
+    if (rep.states == nullptr)
+        rep.states = new std::vector<StateLevel>;
+    if (rep.states->empty())
+        rep.states->push_back({vec_create(__FILE__, __LINE__), {}});
+    return rep.states->back();
 }
 
 int state_of(uint32_t number) {
-    if (rep.states.empty())
+    if (rep.states == nullptr || rep.states->empty())
         return 0;
-    const StateLevel &level = rep.states.back();
+    const StateLevel &level = rep.states->back();
     if (number <= ALERT_MAX_NUMBER)
         return static_cast<int>(reinterpret_cast<intptr_t>(vec_get(level.by_number, number)));
     auto found = level.above.find(number);
@@ -590,8 +594,8 @@ void set_state(uint32_t number, int state) {
 }
 
 void drop_top_level() {
-    vec_destroy(rep.states.back().by_number);
-    rep.states.pop_back();
+    vec_destroy(rep.states->back().by_number);
+    rep.states->pop_back();
 }
 
 // Sets state for every number whose start-up type passes the filter.
@@ -1336,14 +1340,13 @@ void alert_state(uint32_t number, int operation) {
         break;
     case ALERT_STATE_PUSH: {
         StateLevel &top = top_level();
-        rep.states.push_back({vec_copy(top.by_number, __FILE__, __LINE__), top.above});
+        rep.states->push_back({vec_copy(top.by_number, __FILE__, __LINE__), top.above});
         break;
     }
     case ALERT_STATE_POP:
-        if (rep.states.size() > 1)
+        top_level(); // the bottom level is made, never popped
+        if (rep.states->size() > 1)
             drop_top_level();
-        else
-            top_level();
         break;
     case ALERT_STATE_ALL_QUIET:
         set_state_where(ALERT_STATE_QUIET, [](uint32_t type) {
@@ -1396,8 +1399,9 @@ void alert_reset_for_tests(void) {
     for (void *block : cat.owned)
         std::free(block);
     cat = CatalogueState{};
-    while (!rep.states.empty())
+    while (rep.states != nullptr && !rep.states->empty())
         drop_top_level();
+    delete rep.states;
     if (rep.once) {
         hash_foreach(rep.once, nullptr, free_once_key);
         hash_destroy(rep.once);

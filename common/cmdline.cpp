@@ -96,7 +96,10 @@ class TokenList {
     size_t used_ = 0;
 };
 
-TokenList tokens;
+// Made once and never destroyed: the lists the reader handed out stay
+// valid until the process ends (a static object would be taken apart at
+// exit, before the last users are done).
+TokenList &tokens = *new TokenList;
 
 // The identity of a file, as a key of the sets below.
 struct FileKey {

@@ -683,6 +683,13 @@ void *must_alloc(uint32_t count) {
     return block;
 }
 
+void *must_realloc(void *block, uint64_t bytes) {
+    void *resized = bytes > UINT32_MAX ? nullptr : std::realloc(block, bytes != 0 ? bytes : 1);
+    if (resized == nullptr)
+        alert_msg(MSG_OUT_OF_MEMORY);
+    return resized;
+}
+
 uint64_t must_alloc_calls(void) {
     return must_alloc_count;
 }

@@ -161,6 +161,10 @@ const char *sc_full_path(const char *path);
 
 // count zero-filled bytes; never null (out of memory is fatal, message 296).
 void *must_alloc(uint32_t count);
+// The block resized to bytes (a new block for null), keeping what fits;
+// never null. Out of memory, or a size beyond 32 bits, is fatal (message
+// 296).
+void *must_realloc(void *block, uint64_t bytes);
 // How many blocks must_alloc has handed out in this process; lets a test
 // check that an operation allocates nothing.
 uint64_t must_alloc_calls(void);

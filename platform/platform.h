@@ -192,6 +192,9 @@ FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_file_id *id
 // line feed is not part of the text, also when the two fall into different
 // calls. Use it only on text streams.
 char *plat_fgets(char *buf, int size, FILE *stream);
+// fclose: flushes and closes the stream. 0, or EOF with errno when the
+// flush or the close failed (the stream is closed all the same).
+int plat_fclose(FILE *stream);
 // freopen: reopens stream on path (the mode as for plat_fopen). On failure
 // null with errno, and the stream is closed, as the C runtime does.
 FILE *plat_freopen(const char *path, const char *mode, FILE *stream);
@@ -373,6 +376,7 @@ enum plat_call {
     PLAT_CALL_READ,
     PLAT_CALL_FOPEN,
     PLAT_CALL_FREOPEN,
+    PLAT_CALL_FCLOSE,
     PLAT_CALL_PUTENV,
     PLAT_CALL_TMPNAM,
     PLAT_CALL_GETCWD,

@@ -11,8 +11,9 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_S
 deps:
 	@scripts/install-deps
 
+# CMake's progress lines are left out; its warnings and errors are shown.
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) --log-level=WARNING
 
 build: configure
 	@cmake --build $(BUILD)
@@ -35,7 +36,7 @@ demo: configure
 	@cd demo && TEMP=$(DEMO_ROOT)/tmp $(DEMO_PREFIX)/bin/vq4 --chip=18f452 -v blink.c
 
 bench: deps
-	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ4_BENCHMARKS=ON --log-level=WARNING
 	@cmake --build build-bench
 	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== bench/frontend_overhead.sh"; bench/frontend_overhead.sh build-bench

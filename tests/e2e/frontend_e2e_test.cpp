@@ -435,9 +435,13 @@ TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRu
     };
     for (const InterruptCase &c : cases) {
         SCOPED_TRACE(c.signal);
-        RunResult result =
-            run_shell("{ " + vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_SLEEP=1500"}) +
-                      " </dev/null & sleep 0.5; kill -" + c.signal + " $!; wait $!; }");
+        // The driver makes the marker once it runs and waits until it is
+        // gone (a driver that got the signal is gone before that).
+        RunResult result = run_shell(
+            "{ " + vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_WAIT=" + work("running").string()}) +
+            " </dev/null & pid=$!; for i in $(seq 600); do [ -e running ] && break; sleep 0.05;"
+            " done; kill -" +
+            c.signal + " $pid; sleep 0.2; rm -f running; wait $pid; }");
         EXPECT_EQ(result.status, c.status);
         EXPECT_TRUE(result.out.ends_with(c.out)) << result.out;
     }
@@ -448,8 +452,8 @@ TEST_F(FrontEnd, TheFrontEndsVectorsLiveUntilTheEnd) {
     std::string trace = read_file(work("trace.out"));
     std::smatch row;
     int rows = 0;
-    for (std::string rest = trace;
-         std::regex_search(rest, row, std::regex("(frontend|vq4)\\.cpp:[0-9]+ +[0-9]+/[0-9]+ +([0-9]+)/"));
+    for (std::string rest = trace; std::regex_search(
+             rest, row, std::regex("(frontend|vq4)\\.cpp:[0-9]+ +[0-9]+/[0-9]+ +([0-9]+)/"));
          rest = row.suffix(), ++rows) {
         EXPECT_EQ(row[2], "0") << row[0];
     }

@@ -139,16 +139,6 @@ extern "C" FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_
     return stream;
 }
 
-extern "C" int plat_fclose(FILE *stream) {
-    if (plat_fault_take(PLAT_CALL_FCLOSE)) {
-        int error = errno;
-        std::fclose(stream);
-        errno = error;
-        return EOF;
-    }
-    return std::fclose(stream);
-}
-
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
     return plat_fault_take(PLAT_CALL_FREOPEN) ? nullptr : std::freopen(path, mode, stream);
 }

@@ -288,7 +288,7 @@ TEST(FileIdentification, DirectoriesPipesAndVanishingFilesAreNotRecognised) {
         fs::path path = dir.path() / name;
         if (std::system(("mkfifo '" + path.string() + "'").c_str()) != 0)
             GTEST_SKIP() << "no mkfifo";
-        FILE *writer = std::fopen(path.c_str(), "r+");
+        FILE *writer = std::fopen(path.string().c_str(), "r+");
         ASSERT_NE(writer, nullptr);
         std::fwrite(bytes.data(), 1, bytes.size(), writer);
         std::fflush(writer);

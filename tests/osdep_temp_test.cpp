@@ -118,7 +118,7 @@ TEST_F(OsTempDeathTest, NoCreatableCandidateGivesNullAndALaterRequestRetries) {
         {
             fs::path blocker = scratch.path() / "not_a_directory";
             CHILD_CHECK(write_file(blocker, "x"));
-            os_setenv("TEMP", blocker.c_str());
+            os_setenv("TEMP", blocker.string().c_str());
             CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
             use_scratch_as_temp();
             std::string name = take(os_tmpfile_name(".cmd"));
@@ -202,8 +202,9 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
 TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
     ScratchDir scratch;
     ASSERT_TRUE(write_file(scratch.path() / "Five.TXT", "12345"));
-    std::string file = scratch.win("Five.TXT"), missing = scratch.win("missing");
-    const char *f = file.c_str(), *d = scratch.path().c_str();
+    std::string file = scratch.win("Five.TXT"), missing = scratch.win("missing"),
+                dir = scratch.str();
+    const char *f = file.c_str(), *d = dir.c_str();
     EXPECT_TRUE(os_file_exists(f) && !os_is_dir(f) && os_file_exists_exact(f));
     EXPECT_TRUE(os_file_exists(d) && os_is_dir(d) && os_file_exists_exact(d));
     EXPECT_EQ(os_file_size(f), 5);

@@ -290,7 +290,7 @@ TEST_F(FrontEnd, TwoPassModeRunsAQuietFirstPassThenTheRealOne) {
 }
 
 TEST_F(FrontEnd, StandInDriverReportsWhatItWouldCompileAndWhatIsMissing) {
-    install_drivers(VQ4_E2E_STANDIN);
+    install_drivers(built("VQ4_E2E_STANDIN", VQ4_E2E_STANDIN));
     write("blink.c", "int main(void) { return 0; }\n");
     RunResult result = run({"--chip=18f452", "-q", "blink.c"});
     EXPECT_EQ(result.status, 0);

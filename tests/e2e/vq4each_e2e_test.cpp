@@ -10,7 +10,8 @@ class EachFile : public Installation {
   protected:
     void SetUp() override {
         Installation::SetUp();
-        fs::copy_file(VQ4_E2E_EACH, root_ / "vq4/v9.9/bin/vq4each");
+        fs::copy_file(built("VQ4_E2E_EACH", VQ4_E2E_EACH),
+                      root_ / ("vq4/v9.9/bin/vq4each" + exe()));
     }
     RunResult run(const Lines &args, const Lines &env = {}) {
         return run_shell(command("vq4each", args, env) + " </dev/null");

@@ -62,6 +62,12 @@ inline std::string read_text(const fs::path &path) {
     return text;
 }
 
+// The reason a test of behaviour only a POSIX host has cannot run against
+// Windows programs, or "" when it can run.
+inline std::string posix_only(const char *why) {
+    return windows() ? std::string("not on Windows: ") + why : std::string();
+}
+
 // Quotes text for the POSIX shell that runs the front end.
 inline std::string quote(const std::string &text) {
     std::string quoted = "'";
@@ -71,12 +77,12 @@ inline std::string quote(const std::string &text) {
     return quoted + "'";
 }
 
-// Backslashes read as separators, as the suite's paths allow; a path on
-// Wine's drive Z: is the host path below the root.
+// Backslashes read as separators, as the suite's paths allow; paths on
+// Wine's drive Z: are the host paths below the root.
 inline std::string slashes(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
-    if (windows() && path.starts_with("Z:/"))
-        path.erase(0, 2);
+    for (size_t at = path.find("Z:/"); windows() && at != std::string::npos; at = path.find("Z:/"))
+        path.erase(at, 2);
     return path;
 }
 

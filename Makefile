@@ -6,7 +6,7 @@ WERROR   ?= $(if $(CI),ON,OFF)
 SANITIZE ?= OFF
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_SANITIZE=$(SANITIZE)
 
-.PHONY: deps configure build test demo bench clean
+.PHONY: deps configure build test demo bench clean windows test-windows
 
 deps:
 	@scripts/install-deps
@@ -43,5 +43,23 @@ bench: deps
 	@echo "== bench/sha_file.sh"; bench/sha_file.sh build-bench
 	@echo "== bench/scale.sh"; bench/scale.sh build-bench
 
+# The Windows build: cross-compiled with MinGW-w64 into $(WINDOWS_BUILD),
+# its tests run under Wine in a Wine prefix inside that tree (see
+# scripts/wine-run). The end-to-end tests are host programs driving the
+# Windows programs through scripts/wine-run, so they come from $(BUILD).
+WINDOWS_BUILD ?= build-windows
+WINDOWS_FLAGS  = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) \
+                 -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake) \
+                 -DVQ4_E2E_HOST_BUILD=$(abspath $(BUILD))
+
+windows: deps
+	@cmake -S . -B $(WINDOWS_BUILD) $(WINDOWS_FLAGS) >/dev/null
+	@cmake --build $(WINDOWS_BUILD)
+
+test-windows: windows configure
+	@cmake --build $(BUILD) --target vq4_e2e_tests vq4kind_e2e_tests vq4sum_e2e_tests
+	@ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j2; \
+	    status=$$?; WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine wineserver --kill 2>/dev/null; exit $$status
+
 clean:
-	rm -rf build build-san build-bench
+	rm -rf build build-san build-bench build-windows

@@ -29,7 +29,7 @@ constexpr mz_uint kLevelMask = 0xF;
 // The names the library goes by, tried in order: the versioned and the
 // plain shared object, then the Windows DLL. A name the host does not use
 // simply fails to load.
-constexpr const char *kLibzipNames[] = {"libzip.so.4", "libzip.so", "zip.dll"};
+constexpr const char *kLibzipNames[] = {"libzip.so.4", "libzip.so", "zip.dll", "libzip.dll"};
 
 // The libzip entry points the adapter calls, each member named and typed
 // after its function, so a change in libzip's declarations breaks the build.

@@ -288,6 +288,15 @@ enum plat_tree_result {
 // the fault switch.
 enum plat_tree_result plat_remove_tree(const char *path, const struct plat_file_id *expected);
 
+// PLAT_HOST_WINDOWS: 1 when the backend is the Windows one (0 on a POSIX
+// host), for the few places, tests above all, that must expect each host's
+// own result (how a signal ends a process, what a name may hold).
+#ifdef _WIN32
+#define PLAT_HOST_WINDOWS 1
+#else
+#define PLAT_HOST_WINDOWS 0
+#endif
+
 // Directory listing: open, read entry names one by one, close.
 typedef struct plat_dir plat_dir;
 // Opens path for listing; null with errno.

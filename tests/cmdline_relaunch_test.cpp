@@ -64,7 +64,7 @@ std::set<std::string> temporaries() {
     fs::path dir = host(osdep_test::take(os_tmpfile_name_plain())).parent_path();
     std::set<std::string> names;
     for (const auto &entry : fs::directory_iterator(dir))
-        names.insert(entry.path().filename());
+        names.insert(entry.path().filename().string());
     return names;
 }
 
@@ -77,7 +77,7 @@ std::string command_file(const std::string &out) {
 
 // The arguments the suite's command-file reader takes from the file.
 Strings read_back(const std::string &name) {
-    EXPECT_NE(std::freopen(host(name).c_str(), "r", stdin), nullptr);
+    EXPECT_NE(std::freopen(host(name).string().c_str(), "r", stdin), nullptr);
     int32_t count = 0;
     char **tokens = cmdline_read_args("prog", &count);
     return Strings(tokens + 1, tokens + count);

@@ -103,7 +103,7 @@ TEST(LineReading, LinesOfAnyLengthComeBackWholeWithTheirSizes) {
     for (const LineCase &c : cases) {
         SCOPED_TRACE(c.text.substr(0, 20));
         put(dir.path() / "lines", c.text);
-        FILE *in = std::fopen((dir.path() / "lines").c_str(), "r");
+        FILE *in = std::fopen((dir.path() / "lines").string().c_str(), "r");
         ASSERT_NE(in, nullptr);
         for (size_t i = 0; i < c.lines.size(); ++i) {
             uint32_t length = 0, size = 0;

@@ -62,8 +62,12 @@ bool holds(const std::string &trace, const char *line) {
     return line == nullptr || trace.find(line) != std::string::npos;
 }
 // Every stream the module opens is closed: the count of descriptors stays
-// (0 on a host that does not list them).
+// (0 on a host that does not list them; under Wine the list would be
+// Wine's own).
 size_t open_descriptors() {
+    if (PLAT_HOST_WINDOWS) {
+        return 0;
+    }
     std::error_code unlisted;
     fs::directory_iterator fds("/proc/self/fd", unlisted);
     return unlisted ? 0 : size_t(std::distance(fds, fs::directory_iterator()));
@@ -288,7 +292,7 @@ TEST(FileIdentification, DirectoriesPipesAndVanishingFilesAreNotRecognised) {
         fs::path path = dir.path() / name;
         if (std::system(("mkfifo '" + path.string() + "'").c_str()) != 0)
             GTEST_SKIP() << "no mkfifo";
-        FILE *writer = std::fopen(path.c_str(), "r+");
+        FILE *writer = std::fopen(path.string().c_str(), "r+");
         ASSERT_NE(writer, nullptr);
         std::fwrite(bytes.data(), 1, bytes.size(), writer);
         std::fflush(writer);

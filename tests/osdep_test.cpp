@@ -212,9 +212,9 @@ TEST(OsSignalDeathTest, HandlerRestoresTheSavedStreams) {
     fs::path saved = scratch.path() / "saved_stdout", redirected = scratch.path() / "redirected";
     EXPECT_EXIT(
         {
-            plat_dup2(plat_fileno(std::fopen(saved.c_str(), "w")), 1);
+            plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
             os_install_signals();
-            FILE *elsewhere = std::fopen(redirected.c_str(), "w");
+            FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");
             plat_dup2(plat_fileno(elsewhere), 1);
             plat_dup2(plat_fileno(elsewhere), 2);
             plat_raise(PLAT_SIGSEGV);

@@ -47,7 +47,7 @@ class ScratchDir {
         path_ = fs::temp_directory_path() / (stem + std::to_string(std::random_device()()));
         fs::create_directories(path_);
         owner_ = true;
-        os_setenv(kVariable, path_.c_str());
+        os_setenv(kVariable, path_.string().c_str());
     }
     ~ScratchDir() {
         if (!owner_)
@@ -71,7 +71,7 @@ class ScratchDir {
 
 // Writes text into a new file at path; false when it cannot be created.
 inline bool write_file(const fs::path &path, const std::string &text) {
-    std::FILE *f = std::fopen(path.c_str(), "w");
+    std::FILE *f = std::fopen(path.string().c_str(), "w");
     if (f == nullptr)
         return false;
     bool written = std::fputs(text.c_str(), f) >= 0;

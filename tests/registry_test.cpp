@@ -94,7 +94,7 @@ TEST(RegReadline, ReadsWholeLinesOfAnyLength) {
     TempTree tree;
     std::string long_line(3000, 'x');
     tree.write("in.txt", "short\n" + long_line + "\nlast");
-    FILE *f = std::fopen(tree.host("in.txt").c_str(), "r");
+    FILE *f = std::fopen(tree.host("in.txt").string().c_str(), "r");
     ASSERT_NE(f, nullptr);
     char *place = nullptr, *line = nullptr;
     for (const std::string &expected :

@@ -234,7 +234,7 @@ TEST(UxmlDepth, AHundredThousandLevelsFitAOneMegabyteStack) {
 TEST(UxmlWrite, AFailingWriteIsReported) {
     osdep_test::ScratchDir dir;
     std::ofstream(dir.path() / "ro") << "x";
-    FILE *readonly = std::fopen((dir.path() / "ro").c_str(), "r");
+    FILE *readonly = std::fopen((dir.path() / "ro").string().c_str(), "r");
     uxml_element *root = build(kSample);
     EXPECT_FALSE(uxml_write(root, readonly));
     EXPECT_FALSE(uxml_write(nullptr, readonly));

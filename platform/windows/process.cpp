@@ -1,15 +1,59 @@
 // Windows backend: process launch, exit handlers, signals, environment, time
-// and host facts, mapped straight onto the Windows runtime. Signal numbers
-// are the host's own, so the mapping is the identity.
+// and host facts, mapped straight onto the Windows runtime. Only truly
+// host-specific code lives here. The runtime joins a child's arguments and
+// the child splits them again itself, and the host takes both path
+// separators: nothing is re-split or mapped here.
 #include "platform/fault.h"
 #include "platform/platform.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <process.h>
 #include <windows.h>
+
+namespace {
+
+using host_handler = void (*)(int);
+
+// The Windows signal numbers the suite uses are the host's own; this is the
+// list of those the runtime knows.
+constexpr int known_signals[] = {PLAT_SIGINT,  PLAT_SIGFPE,   PLAT_SIGSEGV,
+                                 PLAT_SIGTERM, PLAT_SIGBREAK, PLAT_SIGABRT};
+
+bool is_known_signal(int sig) {
+    for (int known : known_signals)
+        if (known == sig)
+            return true;
+    return false;
+}
+
+// While plat_spawnv waits, an interrupt (Ctrl+C, Ctrl+Break), which the
+// console sends to the child as well, is ignored, as under the C library's
+// system(); only signals left at their default action are taken over.
+struct console_interrupts_ignored {
+    static constexpr int signals[] = {SIGINT, SIGBREAK};
+    host_handler before[2] = {};
+
+    console_interrupts_ignored() {
+        for (int i = 0; i < 2; ++i) {
+            before[i] = std::signal(signals[i], SIG_IGN);
+            if (before[i] != SIG_DFL && before[i] != SIG_ERR) {
+                std::signal(signals[i], before[i]); // the program's own handler stays
+                before[i] = SIG_ERR;
+            }
+        }
+    }
+    ~console_interrupts_ignored() {
+        for (int i = 0; i < 2; ++i)
+            if (before[i] == SIG_DFL)
+                std::signal(signals[i], SIG_DFL);
+    }
+};
+
+} // namespace
 
 extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *argv) {
     if (plat_fault_take(PLAT_CALL_SPAWNV))
@@ -19,6 +63,7 @@ extern "C" intptr_t plat_spawnv(int mode, const char *path, const char *const *a
         return -1;
     }
     const char *const program_only[] = {path, nullptr};
+    console_interrupts_ignored during_wait;
     return _spawnv(_P_WAIT, path, argv[0] == nullptr ? program_only : argv);
 }
 
@@ -27,12 +72,15 @@ extern "C" int plat_termination_requested(void) {
 }
 
 extern "C" intptr_t plat_spawn_direct(const char *path, const char *const *argv) {
+    if (path == nullptr || argv == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
     return _spawnv(_P_WAIT, path, argv);
 }
 
 extern "C" const char *plat_pgmptr(void) {
-    char *path = nullptr;
-    return _get_pgmptr(&path) == 0 && path != nullptr ? path : "";
+    return _pgmptr != nullptr ? _pgmptr : "";
 }
 
 extern "C" int plat_getpid(void) {
@@ -40,42 +88,38 @@ extern "C" int plat_getpid(void) {
 }
 
 extern "C" plat_onexit_fn plat_onexit(plat_onexit_fn fn) {
+    if (fn == nullptr)
+        return nullptr;
     return _onexit(fn) == nullptr ? nullptr : fn;
 }
 
 extern "C" int plat_host_signal(int windows_sig) {
-    switch (windows_sig) {
-    case PLAT_SIGINT:
-    case PLAT_SIGFPE:
-    case PLAT_SIGSEGV:
-    case PLAT_SIGTERM:
-    case PLAT_SIGBREAK:
-    case PLAT_SIGABRT:
-        return windows_sig;
-    default:
-        return -1;
-    }
+    return is_known_signal(windows_sig) ? windows_sig : -1;
 }
 
 extern "C" int plat_windows_signal(int host_sig) {
-    return plat_host_signal(host_sig);
+    return is_known_signal(host_sig) ? host_sig : -1;
 }
 
 extern "C" plat_sighandler plat_signal(int sig, plat_sighandler handler) {
-    if (plat_host_signal(sig) < 0) {
+    if (!is_known_signal(sig)) {
         errno = EINVAL;
         return PLAT_SIG_ERR;
     }
-    _crt_signal_t host = handler == PLAT_SIG_DFL   ? SIG_DFL
-                         : handler == PLAT_SIG_IGN ? SIG_IGN
-                                                   : handler;
-    _crt_signal_t old = std::signal(sig, host);
+    host_handler host = handler == PLAT_SIG_DFL   ? SIG_DFL
+                        : handler == PLAT_SIG_IGN ? SIG_IGN
+                                                  : handler;
+    host_handler old = std::signal(sig, host);
     if (old == SIG_ERR)
         return PLAT_SIG_ERR;
     return old == SIG_DFL ? PLAT_SIG_DFL : old == SIG_IGN ? PLAT_SIG_IGN : old;
 }
 
 extern "C" int plat_raise(int sig) {
+    if (!is_known_signal(sig)) {
+        errno = EINVAL;
+        return -1;
+    }
     return std::raise(sig);
 }
 
@@ -86,11 +130,19 @@ extern "C" const char *plat_getenv(const char *name) {
 extern "C" int plat_putenv(const char *assignment) {
     if (plat_fault_take(PLAT_CALL_PUTENV))
         return -1;
+    const char *equals = assignment == nullptr ? nullptr : std::strchr(assignment, '=');
+    if (equals == nullptr || equals == assignment) {
+        errno = EINVAL;
+        return -1;
+    }
     return _putenv(assignment);
 }
 
 extern "C" int64_t plat_time64(int64_t *t) {
-    return _time64(t);
+    __time64_t now = _time64(nullptr);
+    if (t != nullptr)
+        *t = now;
+    return now;
 }
 
 extern "C" void plat_tzset(void) {

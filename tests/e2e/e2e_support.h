@@ -3,6 +3,12 @@
 // empty directory, whose drivers are the recording driver, which writes
 // what it received into a record file, or the stand-in driver; and the
 // runs of installed programs as shell commands.
+//
+// The same tests check the programs of a Windows build: the harness stays a
+// host program, and the environment names the Windows programs and the
+// script that runs them under Wine (see program_words). Their output is
+// then text as Windows writes it, read back here with "\r\n" as "\n", and
+// the paths they print are on Wine's drive Z:, the host's root.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,6 +34,40 @@ inline std::string read_file(const fs::path &path) {
     return text.str();
 }
 
+// Whether the programs under test are Windows programs run under Wine.
+inline bool windows() {
+    return std::getenv("VQ4_E2E_WINE") != nullptr;
+}
+
+// The file name suffix of the programs under test (".exe" on Windows).
+inline std::string exe() {
+    return windows() ? ".exe" : "";
+}
+
+// The program under test that variable names in the environment, otherwise
+// the one the build compiled in.
+inline std::string built(const char *variable, const char *compiled) {
+    const char *named = std::getenv(variable);
+    return named != nullptr ? named : compiled;
+}
+
+// Text a program wrote, as its host writes text: Windows line ends are read
+// as '\n'.
+inline std::string read_text(const fs::path &path) {
+    std::string text = read_file(path);
+    if (windows()) {
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+            text.erase(at, 1);
+    }
+    return text;
+}
+
+// The reason a test of behaviour only a POSIX host has cannot run against
+// Windows programs, or "" when it can run.
+inline std::string posix_only(const char *why) {
+    return windows() ? std::string("not on Windows: ") + why : std::string();
+}
+
 // Quotes text for the POSIX shell that runs the front end.
 inline std::string quote(const std::string &text) {
     std::string quoted = "'";
@@ -37,11 +77,27 @@ inline std::string quote(const std::string &text) {
     return quoted + "'";
 }
 
-// Backslashes read as separators, as the suite's paths allow.
+// Backslashes read as separators, as the suite's paths allow; paths on
+// Wine's drive Z: are the host paths below the root.
 inline std::string slashes(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
+    for (size_t at = path.find("Z:/"); windows() && at != std::string::npos; at = path.find("Z:/"))
+        path.erase(at, 2);
     return path;
 }
+
+// The shell words that start program: the path, quoted, after the script
+// that runs a Windows program under Wine when the programs are Windows ones.
+inline std::string program_words(const std::string &program) {
+    if (!windows())
+        return quote(program);
+    return quote(std::getenv("VQ4_E2E_WINE")) + " " + quote(built("VQ4_E2E_WINE_PREFIX", "wine")) +
+           " " + quote(program);
+}
+
+// The installation, for the harnesses built with the front end and the
+// recording driver.
+#ifdef VQ4_E2E_FRONTEND
 
 // One driver run as the recording driver wrote it down.
 struct DriverRun {
@@ -69,8 +125,9 @@ class Installation : public ::testing::Test {
         for (const fs::path &dir : {bin_, temp_, work_, fs::path("vq4/v9.9/bin")}) {
             fs::create_directories(root_ / dir);
         }
-        fs::copy_file(VQ4_E2E_FRONTEND, root_ / "vq4/v9.9/bin/vq4");
-        install_drivers(VQ4_E2E_RECORDER);
+        fs::copy_file(built("VQ4_E2E_FRONTEND", VQ4_E2E_FRONTEND),
+                      root_ / ("vq4/v9.9/bin/vq4" + exe()));
+        install_drivers(built("VQ4_E2E_RECORDER", VQ4_E2E_RECORDER));
     }
 
     void TearDown() override {
@@ -78,9 +135,10 @@ class Installation : public ::testing::Test {
         fs::remove_all(root_);
     }
 
-    void install_drivers(const char *program) {
+    void install_drivers(const std::string &program) {
         for (const char *name : {"lumc", "lumc18", "lumcd", "lumc18d"}) {
-            fs::copy_file(program, root_ / bin_ / name, fs::copy_options::overwrite_existing);
+            fs::copy_file(program, root_ / bin_ / (name + exe()),
+                          fs::copy_options::overwrite_existing);
         }
     }
 
@@ -90,11 +148,13 @@ class Installation : public ::testing::Test {
     std::string command(const char *program, const Lines &args, Lines words = {}) const {
         words.insert(words.begin(), {"TEMP=" + (root_ / temp_).string(),
                                      "VQ4_E2E_RECORD=" + (root_ / "record").string()});
-        words.push_back((root_ / "vq4/v9.9/bin" / program).string());
-        words.insert(words.end(), args.begin(), args.end());
         std::string command = "timeout --foreground 60 env -u TMP";
         for (const std::string &word : words) {
             command += " " + quote(word);
+        }
+        command += " " + program_words((root_ / "vq4/v9.9/bin" / program).string() + exe());
+        for (const std::string &arg : args) {
+            command += " " + quote(arg);
         }
         return command;
     }
@@ -107,9 +167,9 @@ class Installation : public ::testing::Test {
         std::string script = "cd " + r + "/work && " + command + " >" + r + "/out 2>" + r +
                              "/err; echo $? >" + r + "/status";
         EXPECT_NE(std::system(script.c_str()), -1);
-        RunResult result{read_file(root_ / "out"), read_file(root_ / "err")};
+        RunResult result{read_text(root_ / "out"), read_text(root_ / "err")};
         result.status = std::stoi(read_file(root_ / "status"));
-        std::istringstream record(read_file(root_ / "record"));
+        std::istringstream record(read_text(root_ / "record"));
         for (std::string line; std::getline(record, line);) {
             std::string kind = line.substr(0, line.find(' ')), rest = line.substr(kind.size() + 1);
             if (kind == "run") {
@@ -137,5 +197,7 @@ class Installation : public ::testing::Test {
         fs::temp_directory_path() / ("vq4-e2e-" + std::to_string(std::random_device()()));
     const fs::path bin_ = "vq4/v9.9/lum/bin", temp_ = "temp", work_ = "work";
 };
+
+#endif // VQ4_E2E_FRONTEND
 
 } // namespace e2e

@@ -43,10 +43,11 @@ int main(int argc, char **argv) {
     std::string self(argv[0]);
     fprintf(out, "run %s\n", self.substr(self.find_last_of("/\\") + 1).c_str());
     for (int i = 1; i < argc; ++i) {
-        // The front end may name the file with backslashes; the host wants slashes.
+        // The front end may name the file with backslashes; the host wants
+        // slashes. The file is text: its lines as the host writes them.
         std::string path(argv[i][0] == '@' ? argv[i] + 1 : "");
         std::replace(path.begin(), path.end(), '\\', '/');
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(path);
         while (!path.empty() && std::getline(in, line)) {
             fprintf(out, "line %s\n", line.c_str());
         }

@@ -10,7 +10,8 @@ class EachFile : public Installation {
   protected:
     void SetUp() override {
         Installation::SetUp();
-        fs::copy_file(VQ4_E2E_EACH, root_ / "vq4/v9.9/bin/vq4each");
+        fs::copy_file(built("VQ4_E2E_EACH", VQ4_E2E_EACH),
+                      root_ / ("vq4/v9.9/bin/vq4each" + exe()));
     }
     RunResult run(const Lines &args, const Lines &env = {}) {
         return run_shell(command("vq4each", args, env) + " </dev/null");
@@ -27,7 +28,8 @@ struct EachCase {
 
 TEST_F(EachFile, EveryFileGetsARunWithEveryOptionAndFailuresAreCounted) {
     write("list.cmd", "a.c \"my file.c\"\n--chip=18f452\n");
-    const std::string each = "vq4each: ", failed = " failed with status 1\n";
+    // The tool names itself as it was started: by its file name.
+    const std::string each = "vq4each" + exe() + ": ", failed = " failed with status 1\n";
     const EachCase cases[] = {
         {{"--chip=16f84", "a.c", "b.c"}, {{"--chip=16f84", "a.c"}, {"--chip=16f84", "b.c"}}},
         {{"@list.cmd"},
@@ -67,7 +69,7 @@ TEST_F(EachFile, OwnOptionsSetTheEchoAndTheErrorFileOfAllRuns) {
     RunResult result = run({"-q", "-Eerr.txt", "a.c", "b.c"}, env);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(read_file(work("err.txt")),
+    EXPECT_EQ(read_text(work("err.txt")),
               "driver line\n(908) exit status = 2\ndriver line\n(908) exit status = 3\n");
     result = run({"-v", "--driver=lumc", "a.c"});
     EXPECT_EQ(slashes(result.out), (root_ / bin_ / "lumc").string() + " a.c\n");
@@ -78,6 +80,11 @@ TEST_F(EachFile, OwnOptionsSetTheEchoAndTheErrorFileOfAllRuns) {
 }
 
 TEST_F(EachFile, InterruptEndsItWithTheSignalNumberAndItsOwnStreamsBack) {
+    if (std::string why = posix_only("console events reach every process of the console, "
+                                     "there is no signal to send to one");
+        !why.empty()) {
+        GTEST_SKIP() << why;
+    }
     // The driver makes the marker once it runs; the tool, swallowing its
     // output, is interrupted then.
     std::string wait = "VQ4_E2E_DRIVER_WAIT=" + work("running").string();

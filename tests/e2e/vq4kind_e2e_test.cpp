@@ -1,22 +1,10 @@
 // End-to-end test of vq4kind: the built program runs as a process in a
 // temporary directory holding a few files made here from bytes.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-
-namespace fs = std::filesystem;
+#include "e2e_support.h"
 
 namespace {
 
-std::string read_file(const fs::path &path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
+using e2e::read_text;
 
 TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
     const fs::path dir =
@@ -43,16 +31,17 @@ TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
         {"", 1, "", "Usage: vq4kind"},
     };
     for (const auto &run : runs) {
-        std::string command = "cd '" + dir.string() + "' && '" VQ4_E2E_KIND "' " + run.args +
-                              " </dev/null >out 2>err; echo $? >status";
+        std::string command = "cd " + e2e::quote(dir.string()) + " && " +
+                              e2e::program_words(e2e::built("VQ4_E2E_KIND", VQ4_E2E_KIND)) + " " +
+                              run.args + " </dev/null >out 2>err; echo $? >status";
         ASSERT_NE(std::system(command.c_str()), -1);
-        EXPECT_EQ(std::stoi(read_file(dir / "status")), run.status) << run.args;
-        std::string out = read_file(dir / "out");
+        EXPECT_EQ(std::stoi(e2e::read_file(dir / "status")), run.status) << run.args;
+        std::string out = read_text(dir / "out");
         EXPECT_EQ(run.args.starts_with("--help") ? out.substr(0, out.find('\n') + 1) : out,
                   run.out);
-        EXPECT_TRUE(read_file(dir / "err").starts_with(run.err_start)) << read_file(dir / "err");
+        EXPECT_TRUE(read_text(dir / "err").starts_with(run.err_start)) << read_text(dir / "err");
     }
-    EXPECT_NE(read_file(dir / "trace.out").find("Identified file as an object file"),
+    EXPECT_NE(read_text(dir / "trace.out").find("Identified file as an object file"),
               std::string::npos);
     fs::remove_all(dir);
 }

@@ -1,38 +1,25 @@
 // End-to-end test of vq4sum: the built program writes the checksum list of
 // a small tree, checks it, notices a changed file and a missing one, and
 // explains itself with --help.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <string>
-
-namespace fs = std::filesystem;
+#include "e2e_support.h"
 
 namespace {
+
+using e2e::read_text;
 
 struct Outcome {
     int status;
     std::string out, err;
 };
 
-std::string read_file(const fs::path &path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
 // Runs vq4sum with args (already quoted for the shell) inside dir.
 Outcome vq4sum(const fs::path &dir, const std::string &args) {
-    std::string command =
-        "cd '" + dir.string() + "' && '" VQ4_E2E_SUM "' " + args + " >out.txt 2>err.txt";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir / "out.txt"),
-            read_file(dir / "err.txt")};
+    std::string command = "cd " + e2e::quote(dir.string()) + " && " +
+                          e2e::program_words(e2e::built("VQ4_E2E_SUM", VQ4_E2E_SUM)) + " " + args +
+                          " </dev/null >out.txt 2>err.txt; echo $? >status";
+    EXPECT_NE(std::system(command.c_str()), -1);
+    return {std::stoi(e2e::read_file(dir / "status")), read_text(dir / "out.txt"),
+            read_text(dir / "err.txt")};
 }
 
 TEST(Vq4Sum, WritesAndChecksAListOfATree) {
@@ -49,7 +36,7 @@ TEST(Vq4Sum, WritesAndChecksAListOfATree) {
 
     Outcome write = vq4sum(dir, "--write tree list.sha");
     EXPECT_EQ(write.status, 0) << write.err;
-    std::string list = read_file(dir / "list.sha");
+    std::string list = read_text(dir / "list.sha");
     EXPECT_NE(list.find(" *tree\\a.c\n"), std::string::npos) << list;
     EXPECT_NE(list.find(" *tree\\sub\\b.h\n"), std::string::npos) << list;
 

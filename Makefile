@@ -23,8 +23,11 @@ test: build
 # The demo installs into a version directory inside the build tree and runs
 # the installed front end on demo/blink.c for an 18-series chip; the drivers
 # it launches are the stand-ins from tools/.
+# The version directory is named after the project's version, which the
+# configured build tree records (project() in CMakeLists.txt).
+VERSION     = $(shell cat $(BUILD)/version.txt)
 DEMO_ROOT   = $(abspath $(BUILD))/demo
-DEMO_PREFIX = $(DEMO_ROOT)/vq4/v4.10
+DEMO_PREFIX = $(DEMO_ROOT)/vq4/v$(VERSION)
 
 demo: configure
 	@cmake --build $(BUILD) --target vq4 lumc_standin

@@ -6,7 +6,7 @@ WERROR   ?= $(if $(CI),ON,OFF)
 SANITIZE ?= OFF
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_SANITIZE=$(SANITIZE)
 
-.PHONY: deps configure build test demo bench clean
+.PHONY: deps configure build test demo bench clean package check-package
 
 deps:
 	@scripts/install-deps
@@ -36,6 +36,15 @@ demo: configure
 	@echo "installed into $(DEMO_PREFIX)"
 	@echo "running: vq4 --chip=18f452 -v blink.c   (in demo/)"
 	@cd demo && TEMP=$(DEMO_ROOT)/tmp $(DEMO_PREFIX)/bin/vq4 --chip=18f452 -v blink.c
+
+# The Debian package, $(BUILD)/package/vq4_<version>_<arch>.deb, and its
+# checks: contents, lintian, a run of the unpacked front end and library,
+# and dpkg in a scratch root (scripts/check-package).
+package: configure
+	@cmake --build $(BUILD) --target package
+
+check-package: package
+	@scripts/check-package $(BUILD)
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -11,8 +11,9 @@ CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_S
 deps:
 	@scripts/install-deps
 
+# CMake's progress lines are left out; its warnings and errors are shown.
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) --log-level=WARNING
 
 build: configure
 	@cmake --build $(BUILD)
@@ -47,11 +48,12 @@ check-package: package
 	@scripts/check-package $(BUILD)
 
 bench: deps
-	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ4_BENCHMARKS=ON --log-level=WARNING
 	@cmake --build build-bench
 	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== bench/frontend_overhead.sh"; bench/frontend_overhead.sh build-bench
 	@echo "== bench/sha_file.sh"; bench/sha_file.sh build-bench
+	@echo "== bench/scale.sh"; bench/scale.sh build-bench
 
 clean:
 	rm -rf build build-san build-bench

@@ -16,23 +16,90 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
 // One token holds at most this many characters (the reader's buffer is one
 // byte longer for the terminating zero).
 constexpr size_t TOKEN_MAX = 2047;
-// The token list starts with, and grows by, this many elements.
-constexpr int32_t TOKEN_LIST_STEP = 1024;
+// The token list starts with this many elements.
+constexpr int32_t TOKEN_LIST_START = 1024;
 
 const char *program_name = nullptr;
 int32_t debug_seen = 0;
 
-// The reader's token list: program name, tokens, null. Its strings are heap
-// copies owned here and released by the next read.
-char **token_list = nullptr;
-int32_t token_count = 0;
-int32_t token_capacity = 0;
+// The reader's token list: program name, tokens, null. The tokens' texts
+// lie in blocks owned here, which the next read reuses. The list doubles
+// when only the slot of the ending null is left, and the texts are not
+// allocated one by one, so a command file of a million arguments is read
+// in linear time.
+class TokenList {
+  public:
+    // Starts the list again; the texts of the last read become invalid.
+    void reset() {
+        count_ = 0;
+        block_ = 0;
+        used_ = 0;
+    }
+
+    // Adds a copy of text (length bytes).
+    void add(const char *text, size_t length) {
+        if (count_ >= capacity_ - 1) {
+            capacity_ = capacity_ == 0 ? TOKEN_LIST_START : capacity_ * 2;
+            auto **grown = static_cast<char **>(must_alloc(uint32_t(capacity_) * sizeof(char *)));
+            if (list_ != nullptr) {
+                memcpy(grown, list_, size_t(count_) * sizeof(char *));
+                free(list_);
+            }
+            list_ = grown;
+        }
+        char *copy = room(length + 1);
+        memcpy(copy, text, length);
+        copy[length] = '\0';
+        list_[count_++] = copy;
+        list_[count_] = nullptr;
+    }
+
+    char **elements() const { return list_; }
+    int32_t count() const { return count_; }
+
+  private:
+    static constexpr size_t kBlockBytes = 64 * 1024;
+
+    struct Block {
+        char *text;
+        size_t size;
+    };
+
+    // size bytes in the current block, moving on to the next (reused or
+    // new) block when it is full.
+    char *room(size_t size) {
+        while (block_ < blocks_.size() && used_ + size > blocks_[block_].size) {
+            ++block_;
+            used_ = 0;
+        }
+        if (block_ == blocks_.size()) {
+            size_t bytes = size > kBlockBytes ? size : kBlockBytes;
+            blocks_.push_back({static_cast<char *>(must_alloc(uint32_t(bytes))), bytes});
+        }
+        char *at = blocks_[block_].text + used_;
+        used_ += size;
+        return at;
+    }
+
+    char **list_ = nullptr;
+    int32_t count_ = 0;
+    int32_t capacity_ = 0;
+    std::vector<Block> blocks_;
+    size_t block_ = 0;
+    size_t used_ = 0;
+};
+
+// Made once and never destroyed: the lists the reader handed out stay
+// valid until the process ends (a static object would be taken apart at
+// exit, before the last users are done).
+TokenList &tokens = *new TokenList;
 
 // The identity of a file, as a key of the sets below.
 struct FileKey {
@@ -51,33 +118,6 @@ using FileSet = std::unordered_set<FileKey, FileKeyHash>;
 FileSet files_being_expanded;
 FileSet repeats_reported;
 
-void token_list_release_strings() {
-    for (int32_t i = 0; i < token_count; ++i) {
-        free(token_list[i]);
-        token_list[i] = nullptr;
-    }
-    token_count = 0;
-}
-
-// Adds a heap copy of text (length bytes); grows the list by one step when
-// only the slot for the ending null is left.
-void token_list_add(const char *text, size_t length) {
-    if (token_count >= token_capacity - 1) {
-        int32_t grown = token_capacity + TOKEN_LIST_STEP;
-        auto **fresh = static_cast<char **>(must_alloc(uint32_t(grown) * sizeof(char *)));
-        if (token_list != nullptr) {
-            memcpy(fresh, token_list, size_t(token_count) * sizeof(char *));
-            free(token_list);
-        }
-        token_list = fresh;
-        token_capacity = grown;
-    }
-    auto *copy = static_cast<char *>(must_alloc(uint32_t(length + 1)));
-    memcpy(copy, text, length);
-    token_list[token_count++] = copy;
-    token_list[token_count] = nullptr;
-}
-
 // Splits one line into tokens as the command-file grammar says: blanks
 // separate (unless quoted or escaped), tabs and line ends always separate,
 // '"' and '\'' quote, '\\' escapes the next backslash, quote or blank.
@@ -88,12 +128,12 @@ class LineTokenizer {
         for (size_t i = 0; i < text.size(); ++i) {
             if (!take(text[i])) {
                 alert_msg(MSG_ARGUMENT_TOO_LONG);
-                token_list_add(token_, TOKEN_MAX);
+                tokens.add(token_, TOKEN_MAX);
                 return;
             }
         }
         if (used_ > 0) {
-            token_list_add(token_, used_);
+            tokens.add(token_, used_);
         }
     }
 
@@ -154,7 +194,7 @@ class LineTokenizer {
     // A token ended inside the line is kept even when empty; the quote and
     // backslash states carry on.
     void end_token() {
-        token_list_add(token_, used_);
+        tokens.add(token_, used_);
         used_ = 0;
     }
 
@@ -169,8 +209,12 @@ bool starts_with(const char *text, const char *prefix) {
 }
 
 // Copies item, dropping each backslash that precedes a blank, a quote or a
-// backslash (the escaped character is copied as it stands).
+// backslash (the escaped character is copied as it stands). An item without
+// a backslash (interned already) is its own result.
 const char *resolve_escapes(const char *item) {
+    if (strchr(item, '\\') == nullptr) {
+        return item;
+    }
     std::string out;
     out.reserve(strlen(item));
     for (const char *p = item; *p != '\0'; ++p) {
@@ -182,33 +226,17 @@ const char *resolve_escapes(const char *item) {
     return sc_intern(out.c_str());
 }
 
-// True when path can be read as a command file: a regular file that opens
-// for reading, or a terminal (its lines are typed, with a prompt). A
-// directory, a pipe, a socket or any other device is refused before it is
-// opened, so that it can neither read as empty nor block nor never end.
-bool is_command_source(const char *path) {
-    struct plat_stat64 st;
-    if (plat_stat64(path, &st) != 0 || (!st.is_regular && !st.is_device)) {
+// Reopens standard input on path when it can be read as a command file: a
+// regular file, or a terminal (its lines are typed, with a prompt). A
+// directory, a pipe, a socket or any other device is refused without being
+// read or waited on; standard input then stays as it was.
+bool reopen_stdin(const char *path, FileKey &key) {
+    struct plat_file_id id;
+    if (plat_freopen_input(path, stdin, &id) == nullptr) {
         return false;
     }
-    FILE *probe = plat_fopen(path, "r");
-    if (probe == nullptr) {
-        return false;
-    }
-    bool readable = st.is_regular || plat_isatty(plat_fileno(probe)) != 0;
-    fclose(probe);
-    return readable;
-}
-
-// Reopens standard input on path. When that fails after all, standard input
-// is put on the null device, so that descriptor 0 stays taken and no file
-// opened later (the error file, a saved standard error) can land on it.
-bool reopen_stdin(const char *path) {
-    if (plat_freopen(path, "r", stdin) != nullptr) {
-        return true;
-    }
-    plat_freopen(PLAT_NULL_DEVICE, "r", stdin);
-    return false;
+    key = {id.volume, id.index};
+    return true;
 }
 
 // A file already being expanded is not read again; the first time a file is
@@ -224,27 +252,23 @@ bool refuse_repeat(const char *path, const FileKey &key) {
     return true;
 }
 
+void build_into(vec *result, int32_t count, const char *const *vector, cmdline_callback callback);
+
 // Expands the command file named by the '@' item into result. False when the
 // item must be kept unchanged (no name, no such file, not a readable file or
 // terminal, standard input cannot be reopened on it, or the file is already
 // being expanded).
 bool expand_command_file(const char *item, cmdline_callback callback, vec *result) {
     const char *path = item + 1;
-    struct plat_file_id id;
-    if (*path == '\0' || !os_file_exists(path) || plat_file_identity(path, &id) != 0) {
-        return false;
-    }
-    FileKey key{id.volume, id.index};
-    if (refuse_repeat(path, key) || !is_command_source(path) || !reopen_stdin(path)) {
+    FileKey key{};
+    if (*path == '\0' || !reopen_stdin(path, key) || refuse_repeat(path, key)) {
         return false;
     }
     int32_t count = 0;
     char **tokens = cmdline_read_args(program_name, &count);
     files_being_expanded.insert(key);
-    vec *nested = cmdline_build(count, tokens, callback);
+    build_into(result, count, tokens, callback);
     files_being_expanded.erase(key);
-    vec_append_all(result, nested);
-    vec_destroy(nested);
     return true;
 }
 
@@ -257,11 +281,9 @@ void record_program_name(const char *argv0) {
     }
 }
 
-} // namespace
-
-extern "C" {
-
-vec *cmdline_build(int32_t count, const char *const *vector, cmdline_callback callback) {
+// cmdline_build into result. A nested command file's arguments go straight
+// into the same result, so that deep nesting copies nothing.
+void build_into(vec *result, int32_t count, const char *const *vector, cmdline_callback callback) {
     if (count > 0) {
         record_program_name(vector[0]);
         --count;
@@ -273,7 +295,6 @@ vec *cmdline_build(int32_t count, const char *const *vector, cmdline_callback ca
     for (int32_t i = 0; i < count; ++i) {
         vec_append(items, const_cast<char *>(sc_intern(vector[i])));
     }
-    vec *result = vec_create(__FILE__, __LINE__);
     for (uint32_t i = 0; i < vec_size(items); ++i) {
         const auto *item = static_cast<const char *>(vec_get(items, i));
         if (callback != nullptr) {
@@ -295,6 +316,15 @@ vec *cmdline_build(int32_t count, const char *const *vector, cmdline_callback ca
         vec_append(result, const_cast<char *>(resolve_escapes(item)));
     }
     vec_destroy(items);
+}
+
+} // namespace
+
+extern "C" {
+
+vec *cmdline_build(int32_t count, const char *const *vector, cmdline_callback callback) {
+    vec *result = vec_create(__FILE__, __LINE__);
+    build_into(result, count, vector, callback);
     return result;
 }
 
@@ -311,11 +341,11 @@ vec *cmdline_parse(int32_t count, const char *const *vector) {
 }
 
 char **cmdline_read_args(const char *progname, int32_t *count) {
-    token_list_release_strings();
+    tokens.reset();
     if (progname == nullptr) {
         progname = "";
     }
-    token_list_add(progname, strlen(progname));
+    tokens.add(progname, strlen(progname));
     bool prompt = plat_isatty(plat_fileno(stdin)) != 0;
     for (;;) {
         if (prompt) {
@@ -329,8 +359,8 @@ char **cmdline_read_args(const char *progname, int32_t *count) {
         LineTokenizer().split(line);
         free(line);
     }
-    *count = token_count;
-    return token_list;
+    *count = tokens.count();
+    return tokens.elements();
 }
 
 const char *cmdline_progname(void) {

@@ -10,8 +10,9 @@
 //
 // Ownership: the result vectors belong to the caller; the strings in them
 // are interned (or are the caller's own argument strings) and are never
-// freed. The module never writes to standard output except for the "%s> "
-// prompt when standard input is a terminal.
+// freed. Reading arguments writes to standard output only the "%s> "
+// prompt when standard input is a terminal; the relaunch (cmdline_driver,
+// cmdline_spawn) echoes command lines and prints its failure texts.
 //
 // A command file that is already being expanded (it names itself, directly
 // or through other command files) is not read again: its "@" argument is

@@ -60,11 +60,9 @@ class StandardStreamsCapture {
 // Runs the vector's program (item 0) with the vector's items as argument
 // vector; the status, or -1 when it could not be started.
 int32_t spawn_vector(vec *v) {
-    if (vec_last(v) != nullptr)
-        vec_append(v, nullptr);
+    const char **argv = vec_argv(v);
     errno = 0;
-    auto **argv = static_cast<const char **>(static_cast<void *>(v->data));
-    return os_spawn(static_cast<const char *>(vec_get(v, 0)), argv);
+    return os_spawn(argv[0], argv);
 }
 
 // Runs the vector's program with both standard streams going into a fresh

@@ -105,11 +105,10 @@ int reg_default_lang(void) {
 }
 
 char *reg_readline(char **place, FILE *stream) {
-    const char *line = sc_readline(stream);
-    if (!line)
-        return nullptr;
-    char *copy = heap_concat(line, "");
-    if (place)
-        *place = copy;
-    return copy;
+    // Read straight into the caller's copy: interning every line of a large
+    // command file would only fill the string cache.
+    char *line = heap_readline(stream);
+    if (line && place)
+        *place = line;
+    return line;
 }

@@ -4,9 +4,9 @@
 
 #include "common/alert.h"
 #include "common/alert_numbers.h"
-#include "common/hash.h"
 #include "common/osdep.h"
 #include "common/vq4assert.h"
+#include "common/vqdebug.h"
 #include "platform/platform.h"
 
 #include <cctype>
@@ -22,7 +22,6 @@ constexpr uint32_t kReadChunkBytes = 1024;
 constexpr uint32_t kBackslashPathsFlag = 0x10000;
 
 uint32_t gCacheSize = 5077;
-hash *gCache = nullptr;
 uint32_t gCacheLimit = 0;
 uint32_t gInsertions = 0;
 uint32_t gScratchSize = 0;
@@ -76,11 +75,115 @@ uint32_t cache_hash(const void *key) {
     return static_cast<uint32_t>(h);
 }
 
-hash *cache_table() {
-    if (gCache == nullptr)
-        gCache = hash_create(gCacheSize, cache_hash, sc_strcmp, __FILE__, __LINE__);
-    return gCache;
-}
+// The cache: an open-addressing table of the interned strings, doubled
+// whenever it is more than 70% full, so that interning costs the same at
+// any size. Each slot holds a string's hash (so that a probe compares text
+// only when the hashes agree) and its address. The copies live in an
+// arena: large blocks filled one after another, never freed, since no
+// interned string ever is.
+class StringCache {
+  public:
+    // The cached string equal to text, or null; hash is cache_hash(text).
+    const char *find(const char *text, uint32_t hash) {
+        if (texts_ == nullptr)
+            grow(initial_capacity());
+        for (uint32_t at = hash & mask_, probe = 1;; at = (at + 1) & mask_, ++probe) {
+            if (texts_[at] == nullptr)
+                return nullptr;
+            if (hashes_[at] == hash && std::strcmp(texts_[at], text) == 0)
+                return texts_[at];
+            if (probe > longest_probe_)
+                longest_probe_ = probe;
+        }
+    }
+
+    // Adds text, which must not be cached yet and must live for ever.
+    void add(const char *text, uint32_t hash) {
+        if ((uint64_t{count_} + 1) * 10 > uint64_t{mask_ + 1} * 7)
+            grow((mask_ + 1) * 2);
+        place(text, hash);
+        ++count_;
+    }
+
+    // A copy of the n bytes at text and a terminating zero, in the arena.
+    char *copy(const char *text, size_t n) {
+        char *at = take(n + 1);
+        std::memcpy(at, text, n);
+        at[n] = '\0';
+        return at;
+    }
+
+    // The cache's lines of the container reports.
+    void report() const {
+        db_printf("# String Cache:");
+        db_printf("# strings    slots    longest_probe    arena_blocks    bytes");
+        db_printf("# %u    %u    %u    %u    %llu", count_, texts_ != nullptr ? mask_ + 1 : 0,
+                  longest_probe_, blocks_, static_cast<unsigned long long>(bytes_));
+    }
+
+  private:
+    static constexpr size_t kArenaBlock = 64 * 1024;
+
+    static uint32_t initial_capacity() {
+        uint32_t capacity = 16;
+        while (capacity < gCacheSize && capacity < (1u << 30))
+            capacity *= 2;
+        return capacity;
+    }
+
+    void place(const char *text, uint32_t hash) {
+        uint32_t at = hash & mask_;
+        while (texts_[at] != nullptr)
+            at = (at + 1) & mask_;
+        hashes_[at] = hash;
+        texts_[at] = text;
+    }
+
+    void grow(uint32_t capacity) {
+        uint32_t *old_hashes = hashes_;
+        const char **old_texts = texts_;
+        uint32_t old_capacity = texts_ != nullptr ? mask_ + 1 : 0;
+        hashes_ = static_cast<uint32_t *>(must_alloc(capacity * uint32_t{sizeof(uint32_t)}));
+        texts_ = static_cast<const char **>(must_alloc(capacity * uint32_t{sizeof(char *)}));
+        mask_ = capacity - 1;
+        for (uint32_t i = 0; i < old_capacity; ++i)
+            if (old_texts[i] != nullptr)
+                place(old_texts[i], old_hashes[i]);
+        std::free(old_hashes);
+        std::free(old_texts);
+    }
+
+    // size bytes of the arena. A string larger than a quarter block gets a
+    // block of its own, so that the block being filled goes on being used.
+    char *take(size_t size) {
+        bytes_ += size;
+        if (size > kArenaBlock / 4) {
+            ++blocks_;
+            return static_cast<char *>(must_alloc(static_cast<uint32_t>(size)));
+        }
+        if (size > arena_left_) {
+            ++blocks_;
+            arena_next_ = static_cast<char *>(must_alloc(kArenaBlock));
+            arena_left_ = kArenaBlock;
+        }
+        char *at = arena_next_;
+        arena_next_ += size;
+        arena_left_ -= size;
+        return at;
+    }
+
+    uint32_t *hashes_ = nullptr;
+    const char **texts_ = nullptr;
+    uint32_t mask_ = 0;
+    uint32_t count_ = 0;
+    uint32_t longest_probe_ = 0;
+    char *arena_next_ = nullptr;
+    size_t arena_left_ = 0;
+    uint32_t blocks_ = 0;
+    uint64_t bytes_ = 0;
+};
+
+StringCache gCache;
 
 // Whether the cache limit still allows an insertion; counts it if so.
 bool may_insert() {
@@ -99,11 +202,13 @@ const char *intern(const char *text) {
         return nullptr;
     if (gCacheSize == 0)
         return heap_copy(text);
-    if (auto *cached = static_cast<const char *>(hash_lookup(cache_table(), text)))
+    uint32_t hash = cache_hash(text);
+    if (const char *cached = gCache.find(text, hash))
         return cached;
-    char *copy = heap_copy(text);
-    if (may_insert())
-        hash_insert(gCache, copy, copy, __FILE__, __LINE__);
+    if (!may_insert())
+        return heap_copy(text);
+    char *copy = gCache.copy(text, std::strlen(text));
+    gCache.add(copy, hash);
     return copy;
 }
 
@@ -186,11 +291,16 @@ const char *sc_intern(const char *str) {
 const char *sc_adopt(char *str) {
     if (str == nullptr || gCacheSize == 0)
         return str;
-    if (auto *cached = static_cast<const char *>(hash_lookup(cache_table(), str)))
+    uint32_t hash = cache_hash(str);
+    if (const char *cached = gCache.find(str, hash))
         return cached;
     if (may_insert())
-        hash_insert(gCache, str, str, __FILE__, __LINE__);
+        gCache.add(str, hash);
     return str;
+}
+
+void sc_report(void) {
+    gCache.report();
 }
 
 const char *sc_intern_n(const char *str, uint32_t n) {
@@ -351,22 +461,13 @@ vec *sc_split(const char *str, const char *delims) {
 }
 
 const char *sc_readline(FILE *stream) {
-    const char *line = nullptr;
-    for (;;) {
-        auto *chunk = static_cast<char *>(must_alloc(kReadChunkBytes));
-        if (plat_fgets(chunk, kReadChunkBytes, stream) == nullptr) {
-            std::free(chunk);
-            return line;
-        }
-        size_t n = std::strlen(chunk);
-        const char *piece = sc_intern(chunk);
-        std::free(chunk);
-        if (line == nullptr && n <= kReadChunkBytes - 2)
-            return piece;
-        line = line == nullptr ? piece : sc_concat(line, piece);
-        if (n > 0 && piece[n - 1] == '\n')
-            return line;
-    }
+    char *line = heap_readline(stream);
+    if (line == nullptr)
+        return nullptr;
+    const char *interned = sc_adopt(line);
+    if (interned != line)
+        std::free(line);
+    return interned;
 }
 
 // ---- Trimming and lines ----------------------------------------------------
@@ -582,8 +683,37 @@ void *must_alloc(uint32_t count) {
     return block;
 }
 
+void *must_realloc(void *block, uint64_t bytes) {
+    void *resized = bytes > UINT32_MAX ? nullptr : std::realloc(block, bytes != 0 ? bytes : 1);
+    if (resized == nullptr)
+        alert_msg(MSG_OUT_OF_MEMORY);
+    return resized;
+}
+
 uint64_t must_alloc_calls(void) {
     return must_alloc_count;
+}
+
+char *heap_readline(FILE *stream) {
+    size_t capacity = kReadChunkBytes;
+    size_t used = 0;
+    auto *line = static_cast<char *>(must_alloc(static_cast<uint32_t>(capacity)));
+    while (plat_fgets(line + used, static_cast<int>(capacity - used), stream) != nullptr) {
+        used += std::strlen(line + used);
+        if (used > 0 && line[used - 1] == '\n')
+            return line;
+        if (capacity - used < 2) {
+            auto *grown = static_cast<char *>(must_alloc(static_cast<uint32_t>(capacity * 2)));
+            std::memcpy(grown, line, used);
+            std::free(line);
+            line = grown;
+            capacity *= 2;
+        }
+    }
+    if (used > 0)
+        return line;
+    std::free(line);
+    return nullptr;
 }
 
 char *heap_concat(const char *a, const char *b) {

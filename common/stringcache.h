@@ -36,8 +36,9 @@ extern "C" {
 
 // ---- Cache control and comparison ----------------------------------------
 
-// Bucket count of the cache table when it is created (default 5077). 0 turns
-// caching off for later calls: they return fresh heap copies instead.
+// How many strings the cache table is first made for (default 5077); the
+// table grows with its contents. 0 turns caching off for later calls: they
+// return fresh heap copies (the caller's) instead.
 void sc_set_cache_size(uint32_t size);
 // Bounds the number of insertions into the cache (0, the default: none);
 // under a limit L the first L + 1 new strings are cached, later ones are
@@ -50,6 +51,9 @@ int sc_stricmp(const void *a, const void *b);
 
 // ---- Interning and formatting ----------------------------------------------
 
+// Writes the cache's figures (strings, table slots, longest probe, arena
+// blocks and bytes) into the debug-out file; part of the container reports.
+void sc_report(void);
 // The interned copy of str; null for null.
 const char *sc_intern(const char *str);
 // Interns a heap string without copying it: the cached equal string if
@@ -157,9 +161,16 @@ const char *sc_full_path(const char *path);
 
 // count zero-filled bytes; never null (out of memory is fatal, message 296).
 void *must_alloc(uint32_t count);
+// The block resized to bytes (a new block for null), keeping what fits;
+// never null. Out of memory, or a size beyond 32 bits, is fatal (message
+// 296).
+void *must_realloc(void *block, uint64_t bytes);
 // How many blocks must_alloc has handed out in this process; lets a test
 // check that an operation allocates nothing.
 uint64_t must_alloc_calls(void);
+// One whole line of any length from a text stream as sc_readline reads it,
+// in a new heap string; null at end of input.
+char *heap_readline(FILE *stream);
 // New heap string a + b.
 char *heap_concat(const char *a, const char *b);
 // New heap string heap_str + b; heap_str is freed.

@@ -2,9 +2,8 @@
 // stack, creation sites and an optional master list of every vector made.
 #include "common/vector.h"
 
-#include "common/alert.h"
-#include "common/alert_numbers.h"
 #include "common/freecache.h"
+#include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vq4assert.h"
 #include "common/vqdebug.h"
@@ -184,16 +183,10 @@ void vec_reserve(vec *p, uint32_t n) {
                                                    : 1;
     while (want >= capacity)
         capacity *= 2;
-    uint64_t bytes = capacity * sizeof(void *);
-    if (bytes > UINT32_MAX)
-        alert_msg(MSG_OUT_OF_MEMORY); // the buffer size is a 32-bit quantity
     // The buffer is resized in place where the heap allows. Only the first
     // count slots carry over; the rest count as never written, so they read
     // as null (vec_set clears them when it first reaches past them).
-    void *data = std::realloc(p->data, bytes);
-    if (data == nullptr)
-        alert_msg(MSG_OUT_OF_MEMORY);
-    p->data = static_cast<void **>(data);
+    p->data = static_cast<void **>(must_realloc(p->data, capacity * sizeof(void *)));
     p->capacity = static_cast<uint32_t>(capacity);
     p->written = 0;
     if (p->track != nullptr) {
@@ -327,7 +320,14 @@ void vec_clear(vec *p) {
     p->count = 0;
 }
 
-void vec_sort(vec *p, os_compare_fn compare) {
+const char **vec_argv(vec *p) {
+    VQ4_ASSERT(p != nullptr, "p != NULL");
+    if (p->count == 0 || p->data[p->count - 1] != nullptr)
+        vec_append(p, nullptr);
+    return const_cast<const char **>(reinterpret_cast<char **>(p->data));
+}
+
+void vec_sort(vec *p, vec_compare_fn compare) {
     VQ4_ASSERT(p != nullptr, "p != NULL");
     if (p->count == 0)
         return;

@@ -29,13 +29,15 @@
 // Single-threaded: the master list and the iterator node cache are unguarded.
 #pragma once
 
-#include "common/osdep.h"
-
 #include <cstdint>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+// Item order for vec_sort: receives pointers to two slots and returns a
+// negative, zero or positive value (the same form as os_sort's).
+typedef int (*vec_compare_fn)(const void *a, const void *b);
 
 // One active iteration: the index of the next item it hands out.
 typedef struct vec_iter_node {
@@ -129,7 +131,11 @@ void vec_clear(vec *p);
 // ---- Ordering and capacity -----------------------------------------------
 
 // Sorts the items in place; compare receives pointers to two slots.
-void vec_sort(vec *p, os_compare_fn compare);
+void vec_sort(vec *p, vec_compare_fn compare);
+// The items as an argument vector: the vector's own array of items, ending
+// with a null item (one is appended unless the last item is null already).
+// Valid until the vector next changes.
+const char **vec_argv(vec *p);
 // Makes the capacity greater than max(count, n) by doubling.
 void vec_reserve(vec *p, uint32_t n);
 

@@ -94,7 +94,7 @@ const char *write_command_file() {
 
 int32_t spawn(const char *program, vec *args) {
     vec_append(args, nullptr);
-    return os_spawn(program, const_cast<const char **>(reinterpret_cast<char **>(args->data)));
+    return os_spawn(program, vec_argv(args));
 }
 
 // Runs app under the debugger: the vector becomes app, the command-file
@@ -156,6 +156,7 @@ void db_finish(void) {
         hash_report();
         skiplist_report();
         vec_report();
+        sc_report();
     }
 }
 

@@ -85,6 +85,46 @@ void redirect_stderr(void);
 // debug output. The argument is not used.
 void cleanup(int status);
 
+// ---- The steps of main ------------------------------------------------------
+
+// What the option walk leaves for the launch besides the state above.
+typedef struct vq4_walk {
+    const char *base_name;    // "lumc", or "lumc18" after a chip option for an 18-series chip
+    bool chip_seen;           // a chip option was given
+    const char *command_file; // the last "@" item left unexpanded (without '@'), or null
+} vq4_walk;
+
+// The option walk: translates or consumes the front end's options of args
+// and appends everything the driver must see to driver_args (names of C
+// extensions asked for go to extensions instead).
+vq4_walk vq4_walk_options(vec *args, vec *driver_args, vec *extensions);
+
+// The base name an unexpanded command file asks for through its first line
+// that holds a chip option (case ignored): "lumc18" for an 18-series chip,
+// else "lumc". base_name when no line holds one, or when path is not a
+// regular file that can be read.
+const char *vq4_chip_from_command_file(const char *path, const char *base_name);
+
+// Writes items 1.. of argv into a new command file at path, one per line
+// (double quotes escaped, white space quoted); false when it cannot be
+// created or written.
+bool vq4_write_command_file(const char *path, vec *argv);
+
+// The quiet first run of the two-pass mode: its diagnostics go into a
+// temporary file, whose name the real run then gets with "--summarycmp="
+// appended to driver_args.
+void vq4_run_first_pass(const char *driver_name, vec *driver_args);
+
+// Keeps v until the process ends (every vector the front end makes does)
+// and returns it.
+vec *vq4_keep(vec *v);
+
+// ---- For tests only -----------------------------------------------------------
+
+// Puts the state above back to its start: descriptor 2 back to the one the
+// process was started with, the error file closed, every setting initial.
+void vq4_reset_for_testing(void);
+
 #ifdef __cplusplus
 }
 #endif

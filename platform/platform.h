@@ -177,6 +177,14 @@ int plat_chsize(int fd, int64_t size);
 // owner is neither this user nor the directory's owner, the open fails
 // with EACCES (the rule protected-symlink kernels apply to every open).
 FILE *plat_fopen(const char *path, const char *mode);
+// Reopens stream for reading (text mode) on path, as freopen does, when
+// path is a regular file or a terminal. Anything else (a directory, a pipe,
+// a socket, another device) is refused with EINVAL without being read or
+// waited on: the kind is checked on the opened file, not on its name, so a
+// file swapped for a pipe meanwhile cannot block the caller. On any failure
+// the stream is left as it was (unlike freopen). The file's identity goes
+// to *id when id is not null. Returns stream, or null with errno.
+FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_file_id *id);
 // fgets of a stream opened in text mode: reads at most size - 1 characters
 // up to and including a line feed into buf and ends them with a zero; null
 // at end of input (or on a read error) with nothing read. Lines read as the
@@ -184,6 +192,9 @@ FILE *plat_fopen(const char *path, const char *mode);
 // line feed is not part of the text, also when the two fall into different
 // calls. Use it only on text streams.
 char *plat_fgets(char *buf, int size, FILE *stream);
+// fclose: flushes and closes the stream. 0, or EOF with errno when the
+// flush or the close failed (the stream is closed all the same).
+int plat_fclose(FILE *stream);
 // freopen: reopens stream on path (the mode as for plat_fopen). On failure
 // null with errno, and the stream is closed, as the C runtime does.
 FILE *plat_freopen(const char *path, const char *mode, FILE *stream);
@@ -277,13 +288,6 @@ enum plat_tree_result {
 // the fault switch.
 enum plat_tree_result plat_remove_tree(const char *path, const struct plat_file_id *expected);
 
-// The name of the null device, which reads as empty and swallows writes.
-#ifdef _WIN32
-#define PLAT_NULL_DEVICE "NUL"
-#else
-#define PLAT_NULL_DEVICE "/dev/null"
-#endif
-
 // Directory listing: open, read entry names one by one, close.
 typedef struct plat_dir plat_dir;
 // Opens path for listing; null with errno.
@@ -372,6 +376,7 @@ enum plat_call {
     PLAT_CALL_READ,
     PLAT_CALL_FOPEN,
     PLAT_CALL_FREOPEN,
+    PLAT_CALL_FCLOSE,
     PLAT_CALL_PUTENV,
     PLAT_CALL_TMPNAM,
     PLAT_CALL_GETCWD,

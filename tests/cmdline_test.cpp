@@ -3,9 +3,11 @@
 #include "common/cmdline.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -113,6 +115,14 @@ TEST_F(CmdlineTest, BuilderResolvesEscapesAndKeepsWhatItCannotExpand) {
     for (const auto &[args, result] : cases) {
         EXPECT_EQ(build(args), result) << ::testing::PrintToString(args);
     }
+    // A command file that cannot be reopened as standard input is kept as
+    // it is, and standard input stays as it was.
+    std::ofstream("reopen.cmd") << "inside\n";
+    int before = plat_fileno(stdin);
+    plat_fail_next(PLAT_CALL_FREOPEN, EACCES);
+    EXPECT_EQ(build({"@reopen.cmd"}), Strings{"@reopen.cmd"});
+    EXPECT_EQ(plat_fileno(stdin), before);
+    std::remove("reopen.cmd");
 }
 
 TEST_F(CmdlineTest, ProgramNameIsTheLastComponentOfTheFirstProgramPath) {

@@ -85,6 +85,19 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept)
     }
 }
 
+TEST_F(OsTempDeathTest, AFailedRemovalAtExitIsIgnoredAndTheExitStatusKept) {
+    EXPECT_EXIT(
+        {
+            use_scratch_as_temp();
+            std::string name = take(os_tmpfile_name(".cmd"));
+            CHILD_CHECK(write_file(host(name), "command file"));
+            plat_fail_next(PLAT_CALL_REMOVE, EACCES);
+            std::exit(5);
+        },
+        ExitedWithCode(5), "");
+    EXPECT_EQ(listing(scratch.path()).size(), 1u); // the private directory stays
+}
+
 TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
     EXPECT_EXIT(
         {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 using namespace osdep_test;
@@ -110,12 +111,17 @@ TEST(OsQuoteArgTest, QuotesOnlyWhatHoldsWhiteSpace) {
 }
 
 TEST(OsPopenTest, CapturesBothStreamsInOrderAndTheStatus) {
+    auto open_descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    auto before = open_descriptors();
     FILE *f =
         os_popen(kChild, "out", "first", "err", "second", "out", "third", "exit", "3", nullptr);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(read_all(f), "first\nsecond\nthird\n");
     EXPECT_EQ(os_pclose(f), 3);
     EXPECT_EQ(os_pclose(f), -1);
+    EXPECT_EQ(open_descriptors(), before); // every descriptor it opened is closed again
 }
 
 TEST(OsPopenTest, FailuresGiveNullRunNothingAndLeaveTheStreamsAlone) {

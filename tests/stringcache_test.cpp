@@ -1,5 +1,6 @@
 #include "common/stringcache.h"
 
+#include "common/vqdebug.h"
 #include "container_test_support.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,36 @@ TEST(ScInternTest, EqualTextsShareOneCopyUnlessCachingIsOff) {
     char *again = heap_printf("adopted-%d", 1);
     EXPECT_EQ(sc_adopt(again), mine);
     std::free(again);
+}
+
+TEST(ScInternTest, ATableGrownFarBeyondItsFirstSizeKeepsOnePointerPerText) {
+    expect_in_fresh_process([] {
+        sc_set_cache_size(16);
+        std::vector<const char *> first;
+        for (int i = 0; i < 200000; ++i)
+            first.push_back(sc_intern(("arg" + std::to_string(i)).c_str()));
+        for (int i = 0; i < 200000; ++i) {
+            std::string again = "arg" + std::to_string(i);
+            if (sc_intern(again.c_str()) != first[i] || again != first[i])
+                return "\"" + again + "\" was not found again";
+        }
+        // The figures show that the table grew and that texts shared slots'
+        // neighbourhoods (probes longer than one).
+        FILE *out = std::tmpfile(), *saved = gFile;
+        gFile = out;
+        sc_report();
+        gFile = saved;
+        std::rewind(out);
+        unsigned strings = 0, slots = 0, probe = 0;
+        char line[256];
+        while (std::fgets(line, sizeof line, out) != nullptr)
+            std::sscanf(line, "# %u %u %u", &strings, &slots, &probe);
+        std::fclose(out);
+        if (strings < 200000 || slots < strings || probe < 2)
+            return "report: " + std::to_string(strings) + " strings, " + std::to_string(slots) +
+                   " slots, longest probe " + std::to_string(probe);
+        return std::string();
+    });
 }
 
 TEST(ScInternTest, LimitOfOneCachesTwoNewStringsThenStops) {

@@ -227,6 +227,34 @@ extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
     return buf;
 }
 
+extern "C" FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_file_id *id) {
+    if (plat_fault_take(PLAT_CALL_FREOPEN))
+        return nullptr;
+    // Non-blocking, so that opening a pipe without a writer returns at once.
+    int fd = open(host_path(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool usable = regular || (S_ISCHR(st.st_mode) && isatty(fd));
+    int target = fileno(stream);
+    // A terminal is read blocking again; a regular file never blocks.
+    if (!usable || (!regular && fcntl(fd, F_SETFL, O_RDONLY) != 0) || target < 0 ||
+        dup2(fd, target) < 0) {
+        int error = usable ? errno : EINVAL;
+        close(fd);
+        errno = error;
+        return nullptr;
+    }
+    close(fd);
+    clearerr(stream);
+    if (id != nullptr) {
+        id->volume = static_cast<uint64_t>(st.st_dev);
+        id->index = static_cast<uint64_t>(st.st_ino);
+    }
+    return stream;
+}
+
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
     if (plat_fault_take(PLAT_CALL_FREOPEN))
         return nullptr;

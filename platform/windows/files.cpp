@@ -116,6 +116,29 @@ extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
     return std::fgets(buf, size, stream);
 }
 
+extern "C" FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_file_id *id) {
+    if (plat_fault_take(PLAT_CALL_FREOPEN))
+        return nullptr;
+    struct _stat64 st;
+    bool terminal = _stricmp(path, "CON") == 0 || _stricmp(path, "CONIN$") == 0;
+    if (!terminal && (_stat64(path, &st) != 0 || (st.st_mode & _S_IFREG) == 0)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    plat_file_id found{};
+    if (!terminal && plat_file_identity(path, &found) != 0)
+        return nullptr;
+    FILE *probe = std::fopen(path, "r"); // freopen closes the stream when it fails
+    if (probe == nullptr)
+        return nullptr;
+    std::fclose(probe);
+    if (std::freopen(path, "r", stream) == nullptr)
+        return nullptr;
+    if (id != nullptr)
+        *id = found;
+    return stream;
+}
+
 extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) {
     return plat_fault_take(PLAT_CALL_FREOPEN) ? nullptr : std::freopen(path, mode, stream);
 }

@@ -50,13 +50,23 @@ struct DriverCase {
 };
 
 TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
-    std::string k2047(2047, 'k'), many_text;
+    std::string k2047(2047, 'k');
     Lines many;
     for (int i = 0; i < 5000; ++i) {
         many.push_back("t" + std::to_string(i));
-        many_text += many.back() + (i % 1000 == 999 ? "\n" : " "); // long lines
     }
-    write("many.cmd", many_text);
+    std::string big_text, deep_text;
+    Lines big, deep;
+    for (int i = 0; i < 200000; ++i) {
+        big.push_back("t" + std::to_string(i));
+        big_text += big.back() + (i % 1000 == 999 ? "\n" : " "); // long lines
+    }
+    write("big.cmd", big_text);
+    for (int i = 0; i < 2000; ++i) { // 2,000 command files, each naming the next
+        deep.push_back("d" + std::to_string(i));
+        write("d" + std::to_string(i) + ".cmd",
+              deep.back() + (i < 1999 ? " @d" + std::to_string(i + 1) + ".cmd\n" : "\n"));
+    }
     write("outer.cmd", "--CHIP=18F4520 \"two words\"\n@inner.cmd last\n");
     write("inner.cmd", "x.c 'it''s'\n@deepest.cmd\n");
     write("deepest.cmd", "deep.c\n");
@@ -117,7 +127,8 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         {{"@missing.cmd", "a.c"}, {"@missing.cmd", "a.c"}},
         {{"@k2047.cmd"}, {k2047}},
         {{"@k2048.cmd"}, {k2047, "next"}, "(917) argument too long\n"},
-        {{"@many.cmd"}, many},
+        {{"@big.cmd"}, big},
+        {{"@d0.cmd"}, deep},
         // The front end reports a repeat first; the driver, reading the same
         // '@' argument from its own command file, reports it again.
         {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, repeat("self.cmd")},
@@ -424,9 +435,13 @@ TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRu
     };
     for (const InterruptCase &c : cases) {
         SCOPED_TRACE(c.signal);
-        RunResult result =
-            run_shell("{ " + vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_SLEEP=1500"}) +
-                      " </dev/null & sleep 0.5; kill -" + c.signal + " $!; wait $!; }");
+        // The driver makes the marker once it runs and waits until it is
+        // gone (a driver that got the signal is gone before that).
+        RunResult result = run_shell(
+            "{ " + vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_WAIT=" + work("running").string()}) +
+            " </dev/null & pid=$!; for i in $(seq 600); do [ -e running ] && break; sleep 0.05;"
+            " done; kill -" +
+            c.signal + " $pid; sleep 0.2; rm -f running; wait $pid; }");
         EXPECT_EQ(result.status, c.status);
         EXPECT_TRUE(result.out.ends_with(c.out)) << result.out;
     }
@@ -437,10 +452,10 @@ TEST_F(FrontEnd, TheFrontEndsVectorsLiveUntilTheEnd) {
     std::string trace = read_file(work("trace.out"));
     std::smatch row;
     int rows = 0;
-    for (std::string rest = trace;
-         std::regex_search(rest, row, std::regex("vq4\\.cpp:[0-9]+ +[0-9]+/[0-9]+ +([0-9]+)/"));
+    for (std::string rest = trace; std::regex_search(
+             rest, row, std::regex("(frontend|vq4)\\.cpp:[0-9]+ +[0-9]+/[0-9]+ +([0-9]+)/"));
          rest = row.suffix(), ++rows) {
-        EXPECT_EQ(row[1], "0") << row[0];
+        EXPECT_EQ(row[2], "0") << row[0];
     }
     EXPECT_GE(rows, 1) << trace;
 }

@@ -1,4 +1,4 @@
-// osdep: the operating-system layer. Sorting and searching.
+// osdep: the suite's own sort and binary search (quicksort without recursion).
 #include "common/osdep.h"
 
 #include "common/vq4assert.h"

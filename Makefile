@@ -6,7 +6,7 @@ WERROR   ?= $(if $(CI),ON,OFF)
 SANITIZE ?= OFF
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_SANITIZE=$(SANITIZE)
 
-.PHONY: deps configure build test demo bench clean windows test-windows
+.PHONY: deps configure build test demo bench clean windows test-windows package check-package
 
 deps:
 	@scripts/install-deps
@@ -24,8 +24,11 @@ test: build
 # The demo installs into a version directory inside the build tree and runs
 # the installed front end on demo/blink.c for an 18-series chip; the drivers
 # it launches are the stand-ins from tools/.
+# The version directory is named after the project's version, which the
+# configured build tree records (project() in CMakeLists.txt).
+VERSION     = $(shell cat $(BUILD)/version.txt)
 DEMO_ROOT   = $(abspath $(BUILD))/demo
-DEMO_PREFIX = $(DEMO_ROOT)/vq4/v4.10
+DEMO_PREFIX = $(DEMO_ROOT)/vq4/v$(VERSION)
 
 demo: configure
 	@cmake --build $(BUILD) --target vq4 lumc_standin
@@ -34,6 +37,15 @@ demo: configure
 	@echo "installed into $(DEMO_PREFIX)"
 	@echo "running: vq4 --chip=18f452 -v blink.c   (in demo/)"
 	@cd demo && TEMP=$(DEMO_ROOT)/tmp $(DEMO_PREFIX)/bin/vq4 --chip=18f452 -v blink.c
+
+# The Debian package, $(BUILD)/package/vq4_<version>_<arch>.deb, and its
+# checks: contents, lintian, a run of the unpacked front end and library,
+# and dpkg in a scratch root (scripts/check-package).
+package: configure
+	@cmake --build $(BUILD) --target package
+
+check-package: package
+	@scripts/check-package $(BUILD)
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ4_BENCHMARKS=ON --log-level=WARNING

@@ -27,7 +27,7 @@ cmake --build "$build" --target vq4 lumc_standin >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-prefix=$work/vq4/v4.10
+prefix=$work/vq4/v$(cat "$build/version.txt")
 cmake --install "$build" --prefix "$prefix" >/dev/null
 # The no-op driver: a program that exits 0 at once.
 cp "$(type -P true)" "$prefix/lum/bin/lumc"

@@ -26,8 +26,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// A vector of the interned items, kept to the end as the front end's own.
 vec *vector_of(const Lines &items) {
-    vec *v = vec_create(__FILE__, __LINE__);
+    vec *v = vq4_keep(vec_create(__FILE__, __LINE__));
     for (const std::string &item : items)
         vec_append(v, const_cast<char *>(sc_intern(item.c_str())));
     return v;
@@ -101,8 +102,8 @@ TEST_F(FrontEndUnit, TheWalkSetsTheSettingsItsOptionsName) {
     for (const WalkCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         vq4_reset_for_testing();
-        vec *driver_args = vec_create(__FILE__, __LINE__);
-        vec *extensions = vec_create(__FILE__, __LINE__);
+        vec *driver_args = vector_of({});
+        vec *extensions = vector_of({});
         vq4_walk walk = vq4_walk_options(vector_of(c.args), driver_args, extensions);
         EXPECT_EQ(lines_of(driver_args), c.driver_args);
         EXPECT_EQ(verbosity, c.verbosity);
@@ -124,7 +125,7 @@ TEST_F(FrontEndUnit, TheChipScanStopsAtTheFirstLineWithAChipOption) {
         std::ofstream(path("chips.cmd")) << text;
         EXPECT_STREQ(vq4_chip_from_command_file(path("chips.cmd").c_str(), "base"), want) << text;
     }
-    EXPECT_STREQ(vq4_chip_from_command_file(dir_.c_str(), "base"), "base"); // a directory
+    EXPECT_STREQ(vq4_chip_from_command_file(dir_.string().c_str(), "base"), "base"); // a directory
 }
 
 TEST_F(FrontEndUnit, TheCommandFileWriterReportsAFailedOpenOrClose) {

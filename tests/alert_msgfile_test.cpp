@@ -5,7 +5,7 @@
 #include "common/registry.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
-#include "tests/alert_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 #include <string>
 #include <tuple>
 #include <vector>
+
+using namespace test_support;
 
 namespace {
 
@@ -61,7 +63,7 @@ class MessageFiles : public testing::Test {
   protected:
     void SetUp() override {
         tree.mkdir("vq4\\v1\\lum\\dat");
-        vqinstdir_reset(tree.path("vq4\\v1\\bin\\vq4").c_str());
+        vqinstdir_reset(tree.win("vq4\\v1\\bin\\vq4").c_str());
         alert_reset_for_tests();
         g_lines.clear();
         alert_set_output(capture);
@@ -72,7 +74,7 @@ class MessageFiles : public testing::Test {
     }
     std::string dat(const std::string &name) const { return "vq4\\v1\\lum\\dat\\" + name; }
     std::string file() const { return alert_msg_file() ? alert_msg_file() : "(none)"; }
-    TempTree tree;
+    ScratchDir tree;
 };
 
 TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
@@ -163,7 +165,7 @@ TEST_F(MessageFiles, FindsFilesOfTheLanguageOnly) {
     for (const char *name : {"20240101000000_en.msgs", "en_msgs.txt", "20240101000000_de.msgs",
                              "de_msgs.txt", "x_en.msgs.bak", "EN_MSGS.TXT"})
         tree.write(dat(name), "");
-    std::string dir = tree.path("vq4\\v1\\lum\\dat");
+    std::string dir = tree.win("vq4\\v1\\lum\\dat");
     auto find = [](const std::string &where, int language, uint32_t expected_count) {
         vec *list = vec_create(__FILE__, __LINE__);
         EXPECT_EQ(findMsgFiles(where.c_str(), language, list), expected_count) << where;
@@ -180,7 +182,7 @@ TEST_F(MessageFiles, FindsFilesOfTheLanguageOnly) {
               (std::vector<std::string>{dir + "\\20240101000000_en.msgs", dir + "\\en_msgs.txt"}));
     EXPECT_EQ(find(dir + "\\", REG_LANG_GERMAN, 2),
               (std::vector<std::string>{dir + "\\20240101000000_de.msgs", dir + "\\de_msgs.txt"}));
-    EXPECT_EQ(find(tree.path("missing"), REG_LANG_NONE, 0), std::vector<std::string>{});
+    EXPECT_EQ(find(tree.win("missing"), REG_LANG_NONE, 0), std::vector<std::string>{});
 }
 
 TEST_F(MessageFiles, StartUpFileIsTheNewestOfTheDataOrElseTheSiblingDirectory) {
@@ -217,8 +219,8 @@ TEST_F(MessageFiles, EqualVersionsPreferTheVersionDirectoryThenTheGreaterPath) {
     EXPECT_EQ(text_of(900), "deeper %s");
 
     alert_reset_for_tests();
-    vqinstdir_reset(tree.path("elsewhere\\bin\\vq4").c_str());
-    ASSERT_EQ(reg_set_path(REG_DIR_DAT, tree.path().c_str()), 1);
+    vqinstdir_reset(tree.win("elsewhere\\bin\\vq4").c_str());
+    ASSERT_EQ(reg_set_path(REG_DIR_DAT, tree.win().c_str()), 1);
     for (const std::string &next : {a, b, a})
         EXPECT_EQ(open_edf(next.c_str()), 1);
     EXPECT_EQ(file(), b);
@@ -292,9 +294,9 @@ TEST_F(MessageFiles, OnlyANewerReadableFileReplacesTheCatalogue) {
               std::string::npos)
         << trace;
     tree.mkdir("u\\20990101000000_en.msgs"); // exists, but reading it fails
-    std::string unreadable = tree.path("u\\20990101000000_en.msgs");
+    std::string unreadable = tree.win("u\\20990101000000_en.msgs");
     EXPECT_EQ(open_edf(unreadable.c_str()), 0);
-    EXPECT_EQ(open_edf(tree.path("missing\\20990101000000_en.msgs").c_str()), 0);
+    EXPECT_EQ(open_edf(tree.win("missing\\20990101000000_en.msgs").c_str()), 0);
     EXPECT_STREQ(alert_msg_file(), alert_builtin_name());
     EXPECT_EQ(text_of(900), "exec failed: %s");
     EXPECT_EQ(open_edf(alert_builtin_name()), 1);
@@ -329,14 +331,14 @@ TEST_F(MessageFiles, StartUpFileRowsAreReportedAndUnknownTypesPrintAsUncountedWa
 
 TEST_F(MessageFiles, OpenDirectoryAndSetLanguageLoadTheNewestFileOfTheLanguage) {
     alert_init();
-    EXPECT_EQ(open_edf_dir(tree.path("missing").c_str()), 0);
+    EXPECT_EQ(open_edf_dir(tree.win("missing").c_str()), 0);
     EXPECT_EQ(open_edf_dir(tree.write("plain.txt", "").c_str()), 0); // not a directory
     tree.write("d\\20990101000000_de.msgs", "900 F deutsch %s\n");
-    EXPECT_EQ(open_edf_dir(tree.path("d").c_str()), 1);
+    EXPECT_EQ(open_edf_dir(tree.win("d").c_str()), 1);
     EXPECT_STREQ(alert_msg_file(), alert_builtin_name());
     tree.write("d\\20980101000000_en.msgs", "900 F older %s\n");
     std::string newest = tree.write("d\\20990101000000_en.msgs", "900 F newest %s\n");
-    EXPECT_EQ(open_edf_dir(tree.path("d").c_str()), 1);
+    EXPECT_EQ(open_edf_dir(tree.win("d").c_str()), 1);
     EXPECT_EQ(file(), newest);
     EXPECT_EQ(text_of(900), "newest %s");
 

@@ -5,7 +5,7 @@
 #include "common/osdep.h"
 #include "common/registry.h"
 #include "common/stringcache.h"
-#include "tests/alert_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+using namespace test_support;
 
 // The test program's own exit hook: announces each call on stderr, so that
 // the death tests of this file can see cleanup(1) run before the exit.
@@ -44,7 +46,7 @@ constexpr const char *kTestRows = "100 -1 level minus one %s\n101 2 level two\n"
 class Alert : public testing::Test {
   protected:
     void SetUp() override {
-        vqinstdir_reset(tree.path("nowhere\\bin\\vq4").c_str());
+        vqinstdir_reset(tree.win("nowhere\\bin\\vq4").c_str());
         alert_reset_for_tests();
         alert_set_output(capture);
         g_out.clear();
@@ -58,7 +60,7 @@ class Alert : public testing::Test {
         alert_reset_for_tests();
         alert_set_output(capture);
         tree.write("inst\\dat\\20990101000000_en.msgs", rows);
-        ASSERT_EQ(reg_set_path(REG_DIR_DAT, tree.path("inst").c_str()), 1);
+        ASSERT_EQ(reg_set_path(REG_DIR_DAT, tree.win("inst").c_str()), 1);
         alert_init();
         g_out.clear();
     }
@@ -78,7 +80,7 @@ class Alert : public testing::Test {
             },
             testing::ExitedWithCode(code), pattern);
     }
-    TempTree tree;
+    ScratchDir tree;
 };
 
 TEST_F(Alert, FixedLayout) {
@@ -272,7 +274,7 @@ TEST_F(Alert, TemplatesComeFromInitTheEnvironmentAndTheCalls) {
 }
 
 TEST(AlertTemplates, AVariableSetButEmptyIsAnEmptyTemplate) {
-    TempTree tree;
+    ScratchDir tree;
     std::string command = std::string("ZEB_ERR_FORMAT= ") + VQ4_TEST_CHILD + " alert 908 2>'" +
                           tree.host("out.txt").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);

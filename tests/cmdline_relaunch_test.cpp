@@ -6,8 +6,7 @@
 #include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
-#include "debug_out_capture.h"
-#include "osdep_test_util.h"
+#include "tests/support.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +17,9 @@
 #include <set>
 #include <sstream>
 
+using namespace test_support;
+
 using namespace ::testing::internal; // CaptureStdout and friends
-using osdep_test::host;
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,7 +61,7 @@ Strings words(size_t n) {
 
 // The names in the private temporary directory.
 std::set<std::string> temporaries() {
-    fs::path dir = host(osdep_test::take(os_tmpfile_name_plain())).parent_path();
+    fs::path dir = host(take(os_tmpfile_name_plain())).parent_path();
     std::set<std::string> names;
     for (const auto &entry : fs::directory_iterator(dir))
         names.insert(entry.path().filename().string());

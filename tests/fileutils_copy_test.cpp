@@ -1,7 +1,7 @@
 // Tests of the file copy, append and line-reading helpers.
 #include "common/fileutils.h"
 
-#include "tests/osdep_test_util.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,10 @@
 #include <sstream>
 #include <string>
 
+using namespace test_support;
+
 namespace {
 
-using osdep_test::ScratchDir;
 namespace fs = std::filesystem;
 
 std::string contents(const fs::path &path) {

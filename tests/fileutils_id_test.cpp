@@ -4,8 +4,7 @@
 #include "common/fileutils.h"
 
 #include "platform/platform.h"
-#include "tests/debug_out_capture.h"
-#include "tests/osdep_test_util.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +13,10 @@
 #include <functional>
 #include <optional>
 
+using namespace test_support;
+
 namespace {
 
-using osdep_test::ScratchDir;
 namespace fs = std::filesystem;
 using Bytes = std::string;
 

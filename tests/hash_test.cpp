@@ -1,8 +1,7 @@
 #include "common/hash.h"
 
 #include "common/stringcache.h"
-#include "container_test_support.h"
-#include "debug_out_capture.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-using container_test::expect_in_fresh_process;
-using container_test::lacks;
+using namespace test_support;
+
 using Items = std::vector<uintptr_t>;
 
 namespace {

@@ -1,12 +1,13 @@
 // Path arithmetic of the operating-system layer: Windows rules on every host.
 #include "common/osdep.h"
-#include "osdep_test_util.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using osdep_test::take;
+using namespace test_support;
+
 
 TEST(OsPathNormalizeTest, FollowsTheTable) {
     struct Row {

@@ -5,7 +5,7 @@
 // it runs in a fresh child process (a death test in "threadsafe" style
 // re-runs the test in a new process) and the parent looks afterwards.
 #include "common/osdep.h"
-#include "osdep_test_util.h"
+#include "tests/support.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,8 @@
 #include <cerrno>
 #include <set>
 
-using namespace osdep_test;
+using namespace test_support;
+
 using ::testing::ExitedWithCode;
 
 namespace {

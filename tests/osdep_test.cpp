@@ -4,7 +4,7 @@
 // such as "out TEXT", "err TEXT" and "exit N".
 #include "common/osdep.h"
 #include "common/vector.h"
-#include "osdep_test_util.h"
+#include "tests/support.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@
 #include <iterator>
 #include <string>
 
-using namespace osdep_test;
+using namespace test_support;
+
 using ::testing::ExitedWithCode;
 using namespace ::testing::internal; // CaptureStdout and friends
 

@@ -2,7 +2,7 @@
 // child, temporary names, directory lookup, path mapping, signals, exit
 // handlers, shared libraries and fault injection. Launch round trips, temporary
 // directories and directory creation are checked end to end by the osdep tests.
-#include "osdep_test_util.h"
+#include "tests/support.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-using osdep_test::ScratchDir;
+using namespace test_support;
+
 namespace fs = std::filesystem;
 
 namespace {

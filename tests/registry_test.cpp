@@ -2,7 +2,7 @@
 #include "common/registry.h"
 
 #include "common/stringcache.h"
-#include "tests/alert_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,22 @@
 #include <regex>
 #include <string>
 
+using namespace test_support;
+
 namespace {
 
 TEST(RegMkpath, AbsoluteNamesStayRelativeOnesJoinTheKindsDirectory) {
-    TempTree tree;
+    ScratchDir tree;
     tree.mkdir("vq4\\v1.0\\lum");
-    vqinstdir_reset(tree.path("vq4\\v1.0\\bin\\vq4").c_str());
-    std::string lum = tree.path("vq4\\v1.0\\lum");
+    vqinstdir_reset(tree.win("vq4\\v1.0\\bin\\vq4").c_str());
+    std::string lum = tree.win("vq4\\v1.0\\lum");
     for (const char *name : {"C:\\tools\\lumc.exe", "c:lumc", "\\\\server\\share\\lumc"})
         EXPECT_EQ(reg_mkpath(REG_DIR_BIN, name), sc_intern(name)) << name;
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "lumc")), lum + "\\bin\\lumc");
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "\\lumc18d")), lum + "\\bin\\lumc18d");
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "/lumc")), lum + "\\bin\\/lumc");
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_DAT, "x.msgs")), lum + "\\dat\\x.msgs");
-    vqinstdir_reset(tree.path("elsewhere\\vq4").c_str());
+    vqinstdir_reset(tree.win("elsewhere\\vq4").c_str());
     EXPECT_EQ(reg_mkpath(REG_DIR_BIN, "lumc"), nullptr);
     EXPECT_STREQ(reg_mkpath(REG_DIR_BIN, "D:\\lumc"), "D:\\lumc");
     vqinstdir_reset(nullptr);
@@ -91,7 +93,7 @@ TEST(RegIdentity, BannerListsVersionDateAndBuildNumber) {
 }
 
 TEST(RegReadline, ReadsWholeLinesOfAnyLength) {
-    TempTree tree;
+    ScratchDir tree;
     std::string long_line(3000, 'x');
     tree.write("in.txt", "short\n" + long_line + "\nlast");
     FILE *f = std::fopen(tree.host("in.txt").string().c_str(), "r");

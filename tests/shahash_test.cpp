@@ -5,7 +5,7 @@
 
 #include "common/vector.h"
 #include "platform/platform.h"
-#include "tests/osdep_test_util.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,10 @@
 #include <string>
 #include <vector>
 
+using namespace test_support;
+
 namespace {
 
-using osdep_test::ScratchDir;
 namespace fs = std::filesystem;
 
 // The compressions this machine can run, each selected while f runs.

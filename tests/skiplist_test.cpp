@@ -2,7 +2,7 @@
 #include "common/skiplist.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
-#include "vqdebug_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-using vqdebug_test::read_file;
+using namespace test_support;
+
 
 namespace {
 
@@ -25,7 +26,7 @@ uintptr_t un(const void *p) {
 }
 
 // Every list is tracked and writes into a fresh debug-out file.
-class SkiplistTest : public vqdebug_test::DebugDirTest {
+class SkiplistTest : public DebugDirTest {
   protected:
     void SetUp() override {
         DebugDirTest::SetUp();

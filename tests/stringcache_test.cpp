@@ -1,7 +1,7 @@
 #include "common/stringcache.h"
 
 #include "common/vqdebug.h"
-#include "container_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-using container_test::expect_in_fresh_process;
+using namespace test_support;
+
 using Strings = std::vector<std::string>;
 
 namespace {

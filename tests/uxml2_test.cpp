@@ -4,7 +4,7 @@
 #include "common/uxml2.h"
 
 #include "platform/platform.h"
-#include "tests/osdep_test_util.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+using namespace test_support;
 
 namespace {
 
@@ -172,7 +174,7 @@ TEST(UxmlRoundTrip, WrittenTreesReadBackAndPassXmllint) {
     const Node nested{
         "r", "", {}, {{"c", "t", {{"k", "v"}}, {{"d", "u", {}, {{"e", "", {}, {}}}}}}}};
     const bool xmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
-    osdep_test::ScratchDir dir;
+    ScratchDir dir;
     for (const Node &tree : {kSample, nested}) {
         std::string text = write(tree);
         EXPECT_EQ(read(text), tree);
@@ -232,7 +234,7 @@ TEST(UxmlDepth, AHundredThousandLevelsFitAOneMegabyteStack) {
 }
 
 TEST(UxmlWrite, AFailingWriteIsReported) {
-    osdep_test::ScratchDir dir;
+    ScratchDir dir;
     std::ofstream(dir.path() / "ro") << "x";
     FILE *readonly = std::fopen((dir.path() / "ro").string().c_str(), "r");
     uxml_element *root = build(kSample);

@@ -1,7 +1,6 @@
 #include "common/vector.h"
 
-#include "container_test_support.h"
-#include "debug_out_capture.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-using container_test::expect_in_fresh_process;
-using container_test::lacks;
+using namespace test_support;
+
 using Items = std::vector<uintptr_t>;
 
 namespace {

@@ -7,7 +7,7 @@
 #include "common/stringcache.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
-#include "vqdebug_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-using namespace vqdebug_test;
+using namespace test_support;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -159,11 +160,11 @@ class DebugLaunch : public DebugPackage {
   protected:
     void SetUp() override {
         DebugPackage::SetUp();
-        recorder_ = (dir_ / "recorder").string();
+        recorder_ = (dir_.path() / "recorder").string();
         write_file(recorder_, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
-                                  (dir_ / "record.txt").string() +
+                                  (dir_.path() / "record.txt").string() +
                                   "'; done\nif [ \"$1\" = -s ]; then cat \"$2\" > '" +
-                                  (dir_ / "commands.txt").string() + "'; fi\nexit 3\n");
+                                  (dir_.path() / "commands.txt").string() + "'; fi\nexit 3\n");
         fs::permissions(recorder_, fs::perms::owner_all);
         fs::copy_file(recorder_, "other.exe");
         // Without TEMP the private temporary directory is relative to where
@@ -186,7 +187,7 @@ TEST_F(DebugLaunch, NamedProgramRunsUnderTheDebugger) {
     vec *args = vec_create(__FILE__, __LINE__);
     for (const char *item : {"lumc", "-a", "x.c"})
         vec_append(args, const_cast<char *>(item));
-    std::string path = (dir_ / "bin" / "lumc.exe").string();
+    std::string path = (dir_.path() / "bin" / "lumc.exe").string();
     EXPECT_EQ(db_run(path.c_str(), args, 0), 3);
     std::string record = read_file("record.txt");
     std::string cmdfile = record.substr(3, record.find('\n', 3) - 3);

@@ -1,7 +1,7 @@
 // The debug options: parsing, their warnings, the debug-out file they open
 // and their regeneration for launched programs.
 #include "common/vqdebug.h"
-#include "vqdebug_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <string>
 
-using namespace vqdebug_test;
+using namespace test_support;
+
 namespace fs = std::filesystem;
 
 namespace {

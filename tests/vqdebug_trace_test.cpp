@@ -2,7 +2,7 @@
 // hex dumps, alert copies and argument dumps.
 #include "common/vector.h"
 #include "common/vqdebug.h"
-#include "vqdebug_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <string>
 
-using namespace vqdebug_test;
+using namespace test_support;
+
 
 namespace {
 

@@ -2,11 +2,13 @@
 // kinds, the path modifications and the library variant.
 #include "common/vqinstdir.h"
 
-#include "tests/alert_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using namespace test_support;
 
 namespace {
 
@@ -27,8 +29,8 @@ class InstallTree : public testing::Test {
         const char *path = reg_instdir(kind);
         return path ? path : "(null)";
     }
-    TempTree tree;
-    std::string version = tree.path("vq4\\v9.9"), lum = version + "\\lum";
+    ScratchDir tree;
+    std::string version = tree.win("vq4\\v9.9"), lum = version + "\\lum";
 };
 
 TEST_F(InstallTree, DiscoveryFromBinFindsVersionAndInstallation) {
@@ -37,14 +39,14 @@ TEST_F(InstallTree, DiscoveryFromBinFindsVersionAndInstallation) {
         run_from(bin_dir);
         ASSERT_TRUE(set_vqinstall_paths()) << bin_dir;
         EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_VERSION)), version) << bin_dir;
-        EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_INSTALL)), tree.path("vq4")) << bin_dir;
+        EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_INSTALL)), tree.win("vq4")) << bin_dir;
     }
     const struct {
         std::string program;
         const char *trace;
     } failures[] = {
         {version + "\\bin2\\vq4", "ERROR - the application is not running from a 'bin' directory"},
-        {tree.path("vq4\\v2.0\\bin\\vq4"), ""}, // no "lum" in the version directory
+        {tree.win("vq4\\v2.0\\bin\\vq4"), ""}, // no "lum" in the version directory
         {"vq4", "ERROR - couldn't get a path based on progname"},
         {"bin\\vq4", "ERROR - path not deep enough?"},
     };
@@ -66,17 +68,17 @@ TEST_F(InstallTree, KindsJoinTheirNamesToTheVersionDirectoryAndAreInterned) {
     const char *names[] = {"bin", "docs", "include", "etc", "lum", "kesta", "tolvex", "lum-as"};
     for (int kind = VQINSTDIR_BIN; kind < VQINSTDIR_LAST; ++kind)
         EXPECT_EQ(std::string(vqinstdir(kind)), version + "\\" + names[kind - VQINSTDIR_BIN]);
-    EXPECT_EQ(vqinstdir_set(tree.path("nowhere").c_str()), 1);
+    EXPECT_EQ(vqinstdir_set(tree.win("nowhere").c_str()), 1);
     EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_VERSION)), version);
 }
 
 TEST_F(InstallTree, SetVersionDirectoryReplacesTheDiscovery) {
     tree.mkdir("plain\\v3");
-    std::string v3 = tree.path("plain\\v3"); // vqinstdir_set keeps the string itself
+    std::string v3 = tree.win("plain\\v3"); // vqinstdir_set keeps the string itself
     EXPECT_EQ(vqinstdir_set(v3.c_str()), 0);
-    EXPECT_EQ(dir(REG_DIR_DAT), tree.path("plain\\v3\\dat")); // no "lum" there
-    EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_VERSION)), tree.path("plain\\v3"));
-    EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_INSTALL)), tree.path("plain"));
+    EXPECT_EQ(dir(REG_DIR_DAT), tree.win("plain\\v3\\dat")); // no "lum" there
+    EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_VERSION)), tree.win("plain\\v3"));
+    EXPECT_EQ(std::string(vqinstdir(VQINSTDIR_INSTALL)), tree.win("plain"));
 }
 
 TEST(RegCreatePath, JoinsTheKindsSubdirectory) {
@@ -105,11 +107,11 @@ TEST(RegCreatePath, JoinsTheKindsSubdirectory) {
 TEST_F(InstallTree, SetPathOverridesOnlyItsKindsAndOnlyWithADirectory) {
     run_from("bin2");
     tree.write("file.txt", "x");
-    std::string d = tree.path();
+    std::string d = tree.win();
     for (int kind : {0, 3, 7, 8, 9, 10, 11})
         EXPECT_EQ(reg_set_path(kind, d.c_str()), 0) << kind;
     for (const char *bad : {"missing", "file.txt"})
-        EXPECT_EQ(reg_set_path(REG_DIR_DAT, tree.path(bad).c_str()), 0) << bad;
+        EXPECT_EQ(reg_set_path(REG_DIR_DAT, tree.win(bad).c_str()), 0) << bad;
     reg_set_c_stdlib("c90");
     for (int kind : {1, 2, 4, 5, 6})
         ASSERT_EQ(reg_set_path(kind, d.c_str()), 1) << kind;

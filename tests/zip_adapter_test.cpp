@@ -10,7 +10,7 @@
 #include "common/vqdebug.h"
 #include "common/zip_adapter.h"
 #include "platform/platform.h"
-#include "vqdebug_test_support.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include <filesystem>
 #include <string>
 
-using vqdebug_test::read_file;
-using vqdebug_test::write_file;
+using namespace test_support;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -53,7 +53,7 @@ void refuse(const refused_load &r) {
         plat_fail_next(PLAT_CALL_DLSYM, ENOENT);
 }
 
-class ZipAdapterLoadDeathTest : public vqdebug_test::DebugDirTest {
+class ZipAdapterLoadDeathTest : public DebugDirTest {
   protected:
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -4,19 +4,14 @@
 #include "common/vector.h"
 #include "common/vqdebug.h"
 #include "platform/platform.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <string>
-#include <utility>
-#include <vector>
 
-namespace fs = std::filesystem;
+using namespace test_support;
 
 namespace {
 
@@ -28,19 +23,10 @@ const char *const PROGRAM = "C:\\suite\\bin/tools\\vq4.exe";
 
 class CmdlineTest : public ::testing::Test {
   protected:
-    void SetUp() override { fs::create_directories(dir_); }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    // Writes text into a file in the test directory; returns its path.
-    std::string file(const std::string &name, const std::string &text) {
-        fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-
     // The tokens cmdline_read_args reads from text (program name left out).
     Strings read_tokens(const std::string &text) {
-        EXPECT_NE(freopen(file("input.txt", text).c_str(), "r", stdin), nullptr);
+        write_file(dir_.host("input.txt"), text);
+        EXPECT_NE(freopen(dir_.host("input.txt").string().c_str(), "r", stdin), nullptr);
         int32_t count = -1;
         char **tokens = cmdline_read_args("prog", &count);
         EXPECT_STREQ(tokens[0], "prog");
@@ -48,22 +34,19 @@ class CmdlineTest : public ::testing::Test {
         return Strings(tokens + 1, tokens + count);
     }
 
-    Strings build(const Strings &args, cmdline_callback callback = nullptr) {
+    static Strings build(const Strings &args, cmdline_callback callback = nullptr) {
         std::vector<const char *> argv{PROGRAM};
-        for (const std::string &arg : args) {
+        for (const std::string &arg : args)
             argv.push_back(arg.c_str());
-        }
         vec *result = cmdline_build(int32_t(argv.size()), argv.data(), callback);
         Strings items;
-        for (uint32_t i = 0; i < vec_size(result); ++i) {
+        for (uint32_t i = 0; i < vec_size(result); ++i)
             items.emplace_back(static_cast<const char *>(vec_get(result, i)));
-        }
         vec_destroy(result);
         return items;
     }
 
-    const fs::path dir_ =
-        fs::temp_directory_path() / ("vq4-cmdline-" + std::to_string(std::random_device()()));
+    ScratchDir dir_{true};
 };
 
 // The reader's grammar, one line at a time. Empty tokens appear where a
@@ -86,9 +69,8 @@ const std::pair<const char *, Strings> TOKEN_CASES[] = {
 };
 
 TEST_F(CmdlineTest, ReaderSplitsLinesAsTheCommandFileGrammarSays) {
-    for (const auto &[input, tokens] : TOKEN_CASES) {
+    for (const auto &[input, tokens] : TOKEN_CASES)
         EXPECT_EQ(read_tokens(input), tokens) << "input: " << input;
-    }
 }
 
 // Token length and count limits are covered end to end; here, a cut
@@ -98,9 +80,8 @@ TEST_F(CmdlineTest, ReaderCutsATokenInsideAnEscapeAndSurvivesRandomBytes) {
     EXPECT_EQ(read_tokens("a " + kept + "\\\\\nnext\n"), (Strings{"a", kept, "next"}));
     std::string bytes(20000, '\0');
     std::mt19937 random(7);
-    for (char &c : bytes) {
+    for (char &c : bytes)
         c = char(random() & 0xff);
-    }
     read_tokens(bytes);
 }
 
@@ -112,39 +93,34 @@ TEST_F(CmdlineTest, BuilderResolvesEscapesAndKeepsWhatItCannotExpand) {
         {{"@"}, {"@"}},
         {{"@missing\\ file.cmd"}, {"@missing\\ file.cmd"}},
     };
-    for (const auto &[args, result] : cases) {
+    for (const auto &[args, result] : cases)
         EXPECT_EQ(build(args), result) << ::testing::PrintToString(args);
-    }
     // A command file that cannot be reopened as standard input is kept as
     // it is, and standard input stays as it was.
-    std::ofstream("reopen.cmd") << "inside\n";
+    write_file("reopen.cmd", "inside\n");
     int before = plat_fileno(stdin);
     plat_fail_next(PLAT_CALL_FREOPEN, EACCES);
     EXPECT_EQ(build({"@reopen.cmd"}), Strings{"@reopen.cmd"});
     EXPECT_EQ(plat_fileno(stdin), before);
-    std::remove("reopen.cmd");
 }
 
-TEST_F(CmdlineTest, ProgramNameIsTheLastComponentOfTheFirstProgramPath) {
-    const char *other[] = {"/elsewhere/other"};
-    build({});
-    vec_destroy(cmdline_build(1, other, nullptr));
-    EXPECT_STREQ(cmdline_progname(), "vq4.exe");
-}
-
-TEST_F(CmdlineTest, CallbackSeesEveryArgumentBeforeItIsExamined) {
+// The name is recorded once; the callback sees every argument, command-file
+// tokens and empty ones included, before the escapes are resolved; a debug
+// option is handed on at once and kept.
+TEST_F(CmdlineTest, NameCallbackAndDebugOption) {
     static Strings seen;
-    std::string args = file("args.cmd", "in\\\\side\n");
-    build({"a\\\\b", "@" + args, ""}, [](const char *arg) { seen.emplace_back(arg); });
-    EXPECT_EQ(seen, (Strings{"a\\\\b", "@" + args, "in\\side", ""}));
-}
-
-TEST_F(CmdlineTest, DebugOptionIsHandedOnAndKept) {
+    write_file("args.cmd", "in\\\\side\n");
     db_reset_for_testing();
-    EXPECT_EQ(build({"--vqdebug=assert:warning", "a"}), (Strings{"--vqdebug=assert:warning", "a"}));
+    EXPECT_EQ(build({"a\\\\b", "@args.cmd", "", "--vqdebug=assert:warning"},
+                    [](const char *arg) { seen.emplace_back(arg); }),
+              (Strings{"a\\b", "in\\side", "--vqdebug=assert:warning"}));
+    EXPECT_EQ(seen, (Strings{"a\\\\b", "@args.cmd", "in\\side", "", "--vqdebug=assert:warning"}));
     EXPECT_EQ(cmdline_debug_seen(), 1);
     EXPECT_EQ(gAssertLevel, 3u);
     db_reset_for_testing();
+    const char *other[] = {"/elsewhere/other"};
+    vec_destroy(cmdline_build(1, other, nullptr));
+    EXPECT_STREQ(cmdline_progname(), "vq4.exe");
 }
 
 } // namespace

@@ -7,26 +7,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <regex>
-#include <string>
 
 using namespace test_support;
 
 namespace {
 
+// (Which names are absolute, and how a name joins a directory, is the path
+// functions' business and checked with them.)
 TEST(RegMkpath, AbsoluteNamesStayRelativeOnesJoinTheKindsDirectory) {
     ScratchDir tree;
     tree.mkdir("vq4\\v1.0\\lum");
     vqinstdir_reset(tree.win("vq4\\v1.0\\bin\\vq4").c_str());
     std::string lum = tree.win("vq4\\v1.0\\lum");
-    for (const char *name : {"C:\\tools\\lumc.exe", "c:lumc", "\\\\server\\share\\lumc"})
-        EXPECT_EQ(reg_mkpath(REG_DIR_BIN, name), sc_intern(name)) << name;
+    EXPECT_EQ(reg_mkpath(REG_DIR_BIN, "C:\\tools\\lumc.exe"), sc_intern("C:\\tools\\lumc.exe"));
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "lumc")), lum + "\\bin\\lumc");
-    EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "\\lumc18d")), lum + "\\bin\\lumc18d");
-    EXPECT_EQ(std::string(reg_mkpath(REG_DIR_BIN, "/lumc")), lum + "\\bin\\/lumc");
     EXPECT_EQ(std::string(reg_mkpath(REG_DIR_DAT, "x.msgs")), lum + "\\dat\\x.msgs");
     vqinstdir_reset(tree.win("elsewhere\\vq4").c_str());
     EXPECT_EQ(reg_mkpath(REG_DIR_BIN, "lumc"), nullptr);
@@ -48,12 +43,9 @@ TEST(RegLanguages, NamesAndCodesGiveTheirNumbersAndBack) {
     for (const auto &c : cases)
         EXPECT_EQ(reg_lang_num(c.name), c.number) << c.name;
     EXPECT_EQ(reg_lang_num(nullptr), 255);
-    const struct {
-        int number;
-        const char *code;
-    } codes[] = {{7, "de"}, {9, "en"}, {12, "fr"}, {255, "en"}, {0, "en"}, {8, "en"}};
-    for (const auto &c : codes)
-        EXPECT_STREQ(reg_lang_code(c.number), c.code) << c.number;
+    for (const auto &[number, code] :
+         {std::pair{7, "de"}, {9, "en"}, {12, "fr"}, {255, "en"}, {0, "en"}, {8, "en"}})
+        EXPECT_STREQ(reg_lang_code(number), code) << number;
     EXPECT_EQ(reg_default_lang(), 9);
 }
 
@@ -61,11 +53,14 @@ TEST(RegLanguages, NamesAndCodesGiveTheirNumbersAndBack) {
 // when the build was configured: it lies within minutes before the archive
 // was written.
 TEST(RegIdentity, BuildNumberIsTheTimeTheLibraryWasBuilt) {
+    std::string digits = std::to_string(reg_build_number());
+    ASSERT_TRUE(std::regex_match(
+        digits, std::regex("[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{6}")))
+        << digits;
     if (std::getenv("SOURCE_DATE_EPOCH") != nullptr) {
         GTEST_SKIP() << "SOURCE_DATE_EPOCH fixes the build number";
     }
     using namespace std::chrono;
-    std::string digits = std::to_string(reg_build_number());
     auto part = [&](size_t at, size_t n) { return std::stoi(digits.substr(at, n)); };
     sys_seconds built = sys_days{year{part(0, 4)} / part(4, 2) / part(6, 2)} + hours{part(8, 2)} +
                         minutes{part(10, 2)} + seconds{part(12, 2)};
@@ -75,21 +70,13 @@ TEST(RegIdentity, BuildNumberIsTheTimeTheLibraryWasBuilt) {
 }
 
 TEST(RegIdentity, BannerListsVersionDateAndBuildNumber) {
-    std::string build = std::to_string(reg_build_number());
-    ASSERT_TRUE(std::regex_match(build, std::regex("[0-9]{4}(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])"
-                                                   "[0-9]{6}")))
-        << build;
-    testing::internal::CaptureStdout();
-    reg_banner();
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("\tVQ4\nComponent:\tvq4\nVersion:\t" + std::string(reg_version()) + " \n"),
-              std::string::npos);
-    EXPECT_TRUE(
-        std::regex_match(out, std::regex("\nProduct:\tVQ4\nComponent:\tvq4\nVersion:\t"
-                                         "[0-9]+(\\.[0-9]+)+ \nBuild date:\t[A-Z][a-z]{2} "
-                                         "[0-9]{1,2} [0-9]{4}\nRelease:\t\nBuild number:\t" +
-                                         build + "\n")))
-        << out;
+    EXPECT_TRUE(std::regex_match(reg_version(), std::regex("[0-9]+(\\.[0-9]+)+"))) << reg_version();
+    EXPECT_TRUE(std::regex_match(reg_stamp_date, std::regex("[A-Z][a-z]{2} [0-9]{1,2} [0-9]{4}")))
+        << reg_stamp_date;
+    EXPECT_EQ(stdout_of(reg_banner), "\nProduct:\tVQ4\nComponent:\tvq4\nVersion:\t" +
+                                         std::string(reg_version()) + " \nBuild date:\t" +
+                                         reg_stamp_date + "\nRelease:\t\nBuild number:\t" +
+                                         std::to_string(reg_build_number()) + "\n");
 }
 
 TEST(RegReadline, ReadsWholeLinesOfAnyLength) {
@@ -103,9 +90,8 @@ TEST(RegReadline, ReadsWholeLinesOfAnyLength) {
          {std::string("short\n"), long_line + "\n", std::string("last")}) {
         std::free(line);
         line = reg_readline(&place, f);
-        ASSERT_NE(line, nullptr);
-        EXPECT_EQ(line, expected);
         EXPECT_EQ(place, line);
+        EXPECT_EQ(line != nullptr ? line : "(null)", expected);
     }
     EXPECT_EQ(reg_readline(&place, f), nullptr);
     EXPECT_EQ(place, line);

@@ -25,17 +25,19 @@ namespace {
 
 class DebugPackage : public DebugDirTest {
   protected:
-    // Each entry of the archive as "name|comment|compression|size", one per
-    // line, read with Python's zipfile after unzip's and its own integrity
-    // tests.
-    static std::string listing(const char *archive) {
+    // Each entry of the archive as the Python expression row gives it (by
+    // default "name|comment|compression|size"), one per line, read with
+    // Python's zipfile after unzip's and its own integrity tests.
+    static std::string listing(const char *archive,
+                               const char *row = "'%s|%s|%d|%d' % (i.filename, "
+                                                 "i.comment.decode(), i.compress_type, "
+                                                 "len(z.read(i)))") {
         std::string cmd = std::string("unzip -tq ") + archive +
                           " > /dev/null && python3 -c \"import sys, zipfile\n"
                           "z = zipfile.ZipFile(sys.argv[1])\n"
                           "assert z.testzip() is None\n"
-                          "for i in z.infolist(): print('%s|%s|%d|%d' % (i.filename, "
-                          "i.comment.decode(), i.compress_type, len(z.read(i))))\" " +
-                          archive + " > listing.txt 2>&1";
+                          "for i in z.infolist(): print(" +
+                          row + ")\" " + archive + " > listing.txt 2>&1";
         int rc = std::system(cmd.c_str());
         return rc == 0 ? read_file("listing.txt") : "check failed: " + read_file("listing.txt");
     }
@@ -79,25 +81,10 @@ TEST_F(DebugPackage, NamesKeepTheirBytesAndEveryAddKeepsItsLevel) {
         EXPECT_EQ(add(name), "") << name;
     // Each entry's name bytes, whether it is flagged UTF-8, and the
     // compression sub-type of its flags (0: normal, the level 6 asked for).
-    std::string cmd = "unzip -l p.zip > /dev/null && python3 -c \"import zipfile\n"
-                      "for i in zipfile.ZipFile('p.zip').infolist():\n"
-                      "  u = i.flag_bits & 0x800\n"
-                      "  print((i.filename.encode('utf-8') if u else i.filename.encode('cp437')),"
-                      " bool(u), (i.flag_bits >> 1) & 3)\" > names.txt";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    EXPECT_EQ(read_file("names.txt"), "b'caf\\xe9.txt' False 0\nb'caf\\xc3\\xa9.txt' True 0\n"
-                                      "b'a.txt' False 0\n");
-}
-
-TEST_F(DebugPackage, AFileThatCannotBeReadIsReportedAsNotAddedAndThePackageStays) {
-    parse("--vqdebug=zip:p.zip");
-    write_file("a.txt", "a");
-    add("a.txt");
-    std::string before = read_file("p.zip");
-    fs::create_directory("adir");
-    EXPECT_EQ(add("adir"),
-              DBW "Unable to add archive \"adir\" (from \"adir\") to package zip (p.zip)\n");
-    EXPECT_EQ(read_file("p.zip"), before);
+    EXPECT_EQ(listing("p.zip", "(i.filename.encode('utf-8') if i.flag_bits & 0x800 else "
+                               "i.filename.encode('cp437')), bool(i.flag_bits & 0x800), "
+                               "(i.flag_bits >> 1) & 3"),
+              "b'caf\\xe9.txt' False 0\nb'caf\\xc3\\xa9.txt' True 0\nb'a.txt' False 0\n");
 }
 
 TEST_F(DebugPackage, ADirectoryWithThePackagesNameIsNeverRemoved) {
@@ -108,12 +95,18 @@ TEST_F(DebugPackage, ADirectoryWithThePackagesNameIsNeverRemoved) {
     EXPECT_TRUE(fs::is_directory("p.zip"));
 }
 
-TEST_F(DebugPackage, UnusablePackageWarnsAndIsNeverMadeWorse) {
+// A file that cannot be read is not added; a package that cannot be read
+// or made is warned about; neither makes the package worse.
+TEST_F(DebugPackage, UnusableFileOrPackageWarnsAndIsNeverMadeWorse) {
     parse("--vqdebug=zip:+p.zip");
     write_file("a.txt", std::string(3000, 'x'));
     add("a.txt");
     add("a.txt");
     std::string whole = read_file("p.zip");
+    fs::create_directory("adir");
+    EXPECT_EQ(add("adir"),
+              DBW "Unable to add archive \"adir\" (from \"adir\") to package zip (p.zip)\n");
+    EXPECT_EQ(read_file("p.zip"), whole);
     for (const std::string &damaged : {whole.substr(0, whole.size() / 2), std::string("no zip")}) {
         write_file("p.zip", damaged);
         EXPECT_EQ(add("a.txt"),
@@ -155,25 +148,20 @@ TEST_F(DebugPackage, FinishPacksTheDebugOutFileUnlessTheFrontEndSharesThenWrites
 }
 
 // A stand-in debugger: records its arguments, one per line, and the command
-// file it was given, then exits with 3.
+// file it was given (in the current directory), then exits with 3.
 class DebugLaunch : public DebugPackage {
   protected:
     void SetUp() override {
         DebugPackage::SetUp();
         recorder_ = (dir_.path() / "recorder").string();
-        write_file(recorder_, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
-                                  (dir_.path() / "record.txt").string() +
-                                  "'; done\nif [ \"$1\" = -s ]; then cat \"$2\" > '" +
-                                  (dir_.path() / "commands.txt").string() + "'; fi\nexit 3\n");
+        write_file(recorder_,
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> record.txt; "
+                   "done\nif [ \"$1\" = -s ]; then cat \"$2\" > commands.txt; fi\nexit 3\n");
         fs::permissions(recorder_, fs::perms::owner_all);
         fs::copy_file(recorder_, "other.exe");
         // Without TEMP the private temporary directory is relative to where
         // it was first made; make sure it exists after this test's chdir.
-        char *probe = os_tmpfile_name_plain();
-        std::string tmp = sc_dirname(probe);
-        std::free(probe);
-        std::replace(tmp.begin(), tmp.end(), '\\', '/');
-        fs::create_directories(tmp);
+        fs::create_directories(host(take(os_tmpfile_name_plain())).parent_path());
         stand_in_ = db_lldb;
         stand_in_.program = recorder_.c_str();
         db_use_debugger_for_testing(&stand_in_);

@@ -55,25 +55,25 @@ inline std::string built(const char *variable, const char *compiled) {
 // as '\n'.
 inline std::string read_text(const fs::path &path) {
     std::string text = read_file(path);
-    if (windows()) {
-        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-            text.erase(at, 1);
-    }
+    for (size_t at = text.find("\r\n"); windows() && at != std::string::npos;
+         at = text.find("\r\n", at))
+        text.erase(at, 1);
     return text;
 }
 
-// The reason a test of behaviour only a POSIX host has cannot run against
-// Windows programs, or "" when it can run.
-inline std::string posix_only(const char *why) {
-    return windows() ? std::string("not on Windows: ") + why : std::string();
-}
+// Skips a test of behaviour only a POSIX host has when the programs under
+// test are Windows ones.
+#define E2E_POSIX_ONLY(why)                                                                        \
+    do {                                                                                           \
+        if (e2e::windows())                                                                        \
+            GTEST_SKIP() << "not on Windows: " << (why);                                           \
+    } while (0)
 
 // Quotes text for the POSIX shell that runs the front end.
 inline std::string quote(const std::string &text) {
     std::string quoted = "'";
-    for (char c : text) {
+    for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
     return quoted + "'";
 }
 
@@ -95,6 +95,30 @@ inline std::string program_words(const std::string &program) {
            " " + quote(program);
 }
 
+// What a shell command run by run_in wrote and its exit status.
+struct Outcome {
+    std::string out, err;
+    int status = -1;
+};
+
+// Runs a shell command in dir, its standard output, error and exit status
+// kept in files in results.
+inline Outcome run_in(const fs::path &dir, const std::string &command, const fs::path &results) {
+    std::string r = quote(results.string());
+    std::string script = "cd " + quote(dir.string()) + " && " + command + " >" + r + "/out 2>" + r +
+                         "/err; echo $? >" + r + "/status";
+    EXPECT_NE(std::system(script.c_str()), -1);
+    return {read_text(results / "out"), read_text(results / "err"),
+            std::stoi(read_file(results / "status"))};
+}
+
+// A new empty directory for a test, named stem and a random number.
+inline fs::path fresh_dir(const std::string &stem) {
+    fs::path dir = fs::temp_directory_path() / (stem + std::to_string(std::random_device()()));
+    fs::create_directories(dir);
+    return dir;
+}
+
 // The installation, for the harnesses built with the front end and the
 // recording driver.
 #ifdef VQ4_E2E_FRONTEND
@@ -106,9 +130,7 @@ struct DriverRun {
     Lines parsed{}; // after the suite's argument reader
 };
 
-struct RunResult {
-    std::string out, err;
-    int status = -1;
+struct RunResult : Outcome {
     std::vector<DriverRun> runs{};
     // The single driver run of a run that expects exactly one.
     DriverRun only() const {
@@ -122,9 +144,8 @@ struct RunResult {
 class Installation : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const fs::path &dir : {bin_, temp_, work_, fs::path("vq4/v9.9/bin")}) {
+        for (const fs::path &dir : {bin_, temp_, work_, fs::path("vq4/v9.9/bin")})
             fs::create_directories(root_ / dir);
-        }
         fs::copy_file(built("VQ4_E2E_FRONTEND", VQ4_E2E_FRONTEND),
                       root_ / ("vq4/v9.9/bin/vq4" + exe()));
         install_drivers(built("VQ4_E2E_RECORDER", VQ4_E2E_RECORDER));
@@ -136,10 +157,9 @@ class Installation : public ::testing::Test {
     }
 
     void install_drivers(const std::string &program) {
-        for (const char *name : {"lumc", "lumc18", "lumcd", "lumc18d"}) {
+        for (const char *name : {"lumc", "lumc18", "lumcd", "lumc18d"})
             fs::copy_file(program, root_ / bin_ / (name + exe()),
                           fs::copy_options::overwrite_existing);
-        }
     }
 
     // The shell command that runs the installed program (a name in the
@@ -149,13 +169,11 @@ class Installation : public ::testing::Test {
         words.insert(words.begin(), {"TEMP=" + (root_ / temp_).string(),
                                      "VQ4_E2E_RECORD=" + (root_ / "record").string()});
         std::string command = "timeout --foreground 60 env -u TMP";
-        for (const std::string &word : words) {
+        for (const std::string &word : words)
             command += " " + quote(word);
-        }
         command += " " + program_words((root_ / "vq4/v9.9/bin" / program).string() + exe());
-        for (const std::string &arg : args) {
+        for (const std::string &arg : args)
             command += " " + quote(arg);
-        }
         return command;
     }
 
@@ -163,21 +181,15 @@ class Installation : public ::testing::Test {
     // wrote, its exit status and the driver runs recorded.
     RunResult run_shell(const std::string &command) {
         fs::remove(root_ / "record");
-        std::string r = quote(root_.string());
-        std::string script = "cd " + r + "/work && " + command + " >" + r + "/out 2>" + r +
-                             "/err; echo $? >" + r + "/status";
-        EXPECT_NE(std::system(script.c_str()), -1);
-        RunResult result{read_text(root_ / "out"), read_text(root_ / "err")};
-        result.status = std::stoi(read_file(root_ / "status"));
+        RunResult result{run_in(root_ / work_, command, root_)};
         std::istringstream record(read_text(root_ / "record"));
         for (std::string line; std::getline(record, line);) {
             std::string kind = line.substr(0, line.find(' ')), rest = line.substr(kind.size() + 1);
-            if (kind == "run") {
+            if (kind == "run")
                 result.runs.push_back(DriverRun{rest});
-            } else {
+            else
                 (kind == "line" ? result.runs.back().lines : result.runs.back().parsed)
                     .push_back(rest);
-            }
         }
         return result;
     }

@@ -52,18 +52,14 @@ struct DriverCase {
 };
 
 TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
-    std::string k2047(2047, 'k');
-    Lines many;
-    for (int i = 0; i < 5000; ++i) {
-        many.push_back("t" + std::to_string(i));
-    }
-    std::string big_text, deep_text;
+    std::string k2047(2047, 'k'), big_text;
     Lines big, deep;
     for (int i = 0; i < 200000; ++i) {
         big.push_back("t" + std::to_string(i));
         big_text += big.back() + (i % 1000 == 999 ? "\n" : " "); // long lines
     }
     write("big.cmd", big_text);
+    const Lines many(big.begin(), big.begin() + 5000);
     for (int i = 0; i < 2000; ++i) { // 2,000 command files, each naming the next
         deep.push_back("d" + std::to_string(i));
         write("d" + std::to_string(i) + ".cmd",
@@ -83,14 +79,12 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     // Names itself, so its '@' stays unexpanded and the driver choice falls
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
-    std::string loop_text;
-    Lines loop_lines;
-    for (int i = 0; i < 40; ++i) {
-        loop_text += "@loop.cmd ";
-        loop_lines.push_back("@loop.cmd");
-    }
-    write("loop.cmd", loop_text + "a.c\n");
+    Lines loop_lines(40, "@loop.cmd");
     loop_lines.push_back("a.c");
+    std::string loop_text;
+    for (const std::string &line : loop_lines)
+        loop_text += line + (line == "a.c" ? "\n" : " ");
+    write("loop.cmd", loop_text);
     const std::string k1022(1022, 'k');
     write("crlf.cmd", k1022 + "\r\nnext\r\n");
     fs::create_directory(work("adir.cmd"));
@@ -176,12 +170,9 @@ TEST_F(FrontEnd, CommandFileQuotesWhiteSpaceAndEscapesDoubleQuotes) {
 }
 
 TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
-    if (std::string why = posix_only("no terminal device has a path name"); !why.empty()) {
-        GTEST_SKIP() << why;
-    }
-    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+    E2E_POSIX_ONLY("no terminal device has a path name");
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no script(1) to give vq4 a terminal";
-    }
     // script(1) runs vq4 on a new terminal and types the input into it; the
     // terminal echoes the typed line, and ^D ends the input.
     RunResult result = run_shell("printf 'a.c \"b c\"\\n\\004' | script -qec " +
@@ -248,9 +239,8 @@ TEST_F(FrontEnd, ErrorFileOptionFormsSetTheFileAndTakeDriverAndFrontEndLinesInOr
     };
     for (const ErrorFileCase &c : cases) {
         SCOPED_TRACE(c.option);
-        if (c.before != nullptr) {
+        if (c.before != nullptr)
             write(c.file, c.before);
-        }
         RunResult result = run({c.option}, {"VQ4_E2E_DRIVER_EXITS=3", "VQ4_E2E_DRIVER_STDERR=oops",
                                             "VQ4_E2E_DRIVER_ERRLINE=driver line"});
         EXPECT_EQ(result.status, 1);
@@ -275,9 +265,8 @@ TEST_F(FrontEnd, LaunchStepsAreTracedIntoTheDebugOutFile) {
              "Writing option to command file: \"a b\"\n",
              "Executing: ",
              "EXIT vq4_spawn() -> Execution returned 0\n",
-         }) {
+         })
         EXPECT_NE(trace.find(expected), std::string::npos) << expected;
-    }
     run({"--vqdebug=on,out:trace.out", "-q"});
     EXPECT_EQ(read_text(work("trace.out")).find("too long for OS"), std::string::npos);
 }
@@ -327,21 +316,16 @@ TEST_F(FrontEnd, StandInDriverReportsWhatItWouldCompileAndWhatIsMissing) {
 // Whether the tests may act as a second user (they run as root and can
 // become nobody with setpriv); the reason to skip otherwise.
 std::string second_user_missing() {
-    if (windows()) {
+    if (windows())
         return "not on Windows: Wine refuses a prefix that another user owns";
-    }
-    if (std::system("test \"$(id -u)\" = 0 && command -v setpriv >/dev/null") != 0) {
+    if (std::system("test \"$(id -u)\" = 0 && command -v setpriv >/dev/null") != 0)
         return "needs root and setpriv to act as a second user";
-    }
     return "";
 }
 const std::string kAsNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
 
 TEST_F(FrontEnd, DriverStartsWithEveryDefaultDispositionWhateverTheFrontEndInherited) {
-    if (std::string why = posix_only("drivers that are shell scripts, POSIX signal masks");
-        !why.empty()) {
-        GTEST_SKIP() << why;
-    }
+    E2E_POSIX_ONLY("drivers that are shell scripts, POSIX signal masks");
     // The driver reports the ignored and blocked signal masks it started
     // with; the front end itself starts with SIGCHLD ignored (as some job
     // runners start programs) and a standard output nobody reads.
@@ -360,14 +344,12 @@ TEST_F(FrontEnd, DriverStartsWithEveryDefaultDispositionWhateverTheFrontEndInher
 }
 
 TEST_F(FrontEnd, ACommandFileThatCannotBeOpenedIsPassedOnAndTheDriverKeepsItsStandardError) {
-    if (std::string missing = second_user_missing(); !missing.empty()) {
+    if (std::string missing = second_user_missing(); !missing.empty())
         GTEST_SKIP() << missing;
-    }
     write("secret.cmd", "hidden.c\n");
     fs::permissions(work("secret.cmd"), fs::perms::none);
-    for (const fs::path &dir : {root_, root_ / temp_, root_ / work_}) {
+    for (const fs::path &dir : {root_, root_ / temp_, root_ / work_})
         fs::permissions(dir, fs::perms::all);
-    }
     std::ofstream(root_ / "record").close();
     fs::permissions(root_ / "record", fs::perms::all);
     RunResult result = run_shell(
@@ -395,10 +377,7 @@ TEST_F(FrontEnd, AMessageFileWhoseTextsTakeOtherArgumentsIsRejectedNotObeyed) {
 }
 
 TEST_F(FrontEnd, TheExitHandlerRemovesOnlyItsOwnDirectoryNeverALinkPutInItsPlace) {
-    if (std::string why = posix_only("the driver that plants the link is a shell script");
-        !why.empty()) {
-        GTEST_SKIP() << why;
-    }
+    E2E_POSIX_ONLY("the driver that plants the link is a shell script");
     // While the driver runs, "another user" of a shared TEMP moves the
     // private directory away and puts a link to their files in its place.
     fs::create_directories(root_ / "victim");
@@ -417,9 +396,8 @@ TEST_F(FrontEnd, TheExitHandlerRemovesOnlyItsOwnDirectoryNeverALinkPutInItsPlace
 }
 
 TEST_F(FrontEnd, TheDebugOutFileIsNeverOpenedThroughALinkAnotherUserPlanted) {
-    if (std::string missing = second_user_missing(); !missing.empty()) {
+    if (std::string missing = second_user_missing(); !missing.empty())
         GTEST_SKIP() << missing;
-    }
     std::ofstream(root_ / "victim") << "keep me\n";
     fs::permissions(root_ / work_, fs::perms::all | fs::perms::sticky_bit);
     ASSERT_EQ(
@@ -433,28 +411,23 @@ TEST_F(FrontEnd, TheDebugOutFileIsNeverOpenedThroughALinkAnotherUserPlanted) {
     EXPECT_EQ(read_file(root_ / "victim"), "keep me\n");
 }
 
-struct InterruptCase {
-    std::string signal;
-    int status;      // of the front end
-    std::string out; // how its output ends
-};
-
 // While the driver runs the front end behaves as under system(): an
 // interrupt is ignored (the terminal sends it to the driver too), a request
 // to end is passed on to the driver; the front end ends once the driver has.
 TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRunCleanly) {
-    if (std::string why = posix_only("console events reach every process of the console, "
-                                     "there is no signal to send to one");
-        !why.empty()) {
-        GTEST_SKIP() << why;
-    }
-    const InterruptCase cases[] = {
+    E2E_POSIX_ONLY("console events reach every process of the console, there is no signal to "
+                   "send to one");
+    const struct {
+        std::string signal;
+        int status;      // of the front end
+        std::string out; // how its output ends
+    } cases[] = {
         {"TERM", 1, "(908) exit status = 143\n"},
         {"HUP", 1, "(908) exit status = 129\n"},
         {"INT", 0, " ]\n"},
         {"QUIT", 0, " ]\n"},
     };
-    for (const InterruptCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.signal);
         // The driver makes the marker once it runs and waits until it is
         // gone (a driver that got the signal is gone before that).

@@ -4,11 +4,8 @@
 
 namespace {
 
-using e2e::read_text;
-
 TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("vq4kind-" + std::to_string(std::random_device()()));
+    const fs::path dir = e2e::fresh_dir("vq4kind-");
     fs::create_directories(dir / "d.o");
     std::string image = std::string("\177ELF\1\1").append(46, '\0');
     image[18] = 83; // the LUM family's machine
@@ -30,18 +27,16 @@ TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
         {"--help main.c", 0, "Usage: vq4kind [--help] [--vqdebug=OPTIONS] FILE...\n", ""},
         {"", 1, "", "Usage: vq4kind"},
     };
+    const std::string program = e2e::program_words(e2e::built("VQ4_E2E_KIND", VQ4_E2E_KIND));
     for (const auto &run : runs) {
-        std::string command = "cd " + e2e::quote(dir.string()) + " && " +
-                              e2e::program_words(e2e::built("VQ4_E2E_KIND", VQ4_E2E_KIND)) + " " +
-                              run.args + " </dev/null >out 2>err; echo $? >status";
-        ASSERT_NE(std::system(command.c_str()), -1);
-        EXPECT_EQ(std::stoi(e2e::read_file(dir / "status")), run.status) << run.args;
-        std::string out = read_text(dir / "out");
-        EXPECT_EQ(run.args.starts_with("--help") ? out.substr(0, out.find('\n') + 1) : out,
+        e2e::Outcome result = e2e::run_in(dir, program + " " + run.args + " </dev/null", dir);
+        EXPECT_EQ(result.status, run.status) << run.args;
+        EXPECT_EQ(run.args.starts_with("--help") ? result.out.substr(0, result.out.find('\n') + 1)
+                                                 : result.out,
                   run.out);
-        EXPECT_TRUE(read_text(dir / "err").starts_with(run.err_start)) << read_text(dir / "err");
+        EXPECT_TRUE(result.err.starts_with(run.err_start)) << result.err;
     }
-    EXPECT_NE(read_text(dir / "trace.out").find("Identified file as an object file"),
+    EXPECT_NE(e2e::read_text(dir / "trace.out").find("Identified file as an object file"),
               std::string::npos);
     fs::remove_all(dir);
 }

@@ -8,7 +8,6 @@
 //   order of the runs recorded so far (missing: 0);
 // - VQ4_E2E_DRIVER_STDERR: a line it writes to its standard error;
 // - VQ4_E2E_DRIVER_ERRLINE: a line it appends to every "-E+<file>" it gets;
-// - VQ4_E2E_DRIVER_SLEEP: milliseconds it waits before it exits;
 // - VQ4_E2E_DRIVER_WAIT: a file it creates once it has recorded its run,
 //   then waits (a minute at most) until the test has removed it.
 #include "common/vector.h"
@@ -37,9 +36,8 @@ int main(int argc, char **argv) {
     std::ifstream previous(record);
     std::string line;
     int run = 0;
-    while (std::getline(previous, line)) {
+    while (std::getline(previous, line))
         run += line.rfind("run ", 0) == 0 ? 1 : 0;
-    }
     std::string self(argv[0]);
     fprintf(out, "run %s\n", self.substr(self.find_last_of("/\\") + 1).c_str());
     for (int i = 1; i < argc; ++i) {
@@ -48,9 +46,8 @@ int main(int argc, char **argv) {
         std::string path(argv[i][0] == '@' ? argv[i] + 1 : "");
         std::replace(path.begin(), path.end(), '\\', '/');
         std::ifstream in(path);
-        while (!path.empty() && std::getline(in, line)) {
+        while (!path.empty() && std::getline(in, line))
             fprintf(out, "line %s\n", line.c_str());
-        }
     }
     vec *parsed = driver_args(argc, argv);
     const char *errline = getenv("VQ4_E2E_DRIVER_ERRLINE");
@@ -60,33 +57,25 @@ int main(int argc, char **argv) {
         for (size_t at = shown.find('\n'); at != std::string::npos; at = shown.find('\n', at))
             shown.replace(at, 1, "\\n");
         fprintf(out, "parsed %s\n", shown.c_str());
-        FILE *err =
-            errline != nullptr && strncmp(arg, "-E+", 3) == 0 ? fopen(arg + 3, "a") : nullptr;
-        if (err != nullptr) {
+        if (FILE *err =
+                errline != nullptr && strncmp(arg, "-E+", 3) == 0 ? fopen(arg + 3, "a") : nullptr) {
             fprintf(err, "%s\n", errline);
             fclose(err);
         }
     }
     vec_destroy(parsed);
     fclose(out);
-    if (const char *ms = getenv("VQ4_E2E_DRIVER_SLEEP")) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
-    }
-    if (const char *text = getenv("VQ4_E2E_DRIVER_STDERR")) {
+    if (const char *text = getenv("VQ4_E2E_DRIVER_STDERR"))
         fprintf(stderr, "%s\n", text);
-    }
     if (const char *marker = getenv("VQ4_E2E_DRIVER_WAIT")) {
         std::ofstream{marker};
-        for (int i = 0; i < 1200 && std::filesystem::exists(marker); ++i) {
+        for (int i = 0; i < 1200 && std::filesystem::exists(marker); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
     const char *exits = getenv("VQ4_E2E_DRIVER_EXITS");
     std::stringstream statuses(exits != nullptr ? exits : "");
-    for (int i = 0; i <= run; ++i) {
-        if (!std::getline(statuses, line, ',')) {
+    for (int i = 0; i <= run; ++i)
+        if (!std::getline(statuses, line, ','))
             return 0;
-        }
-    }
     return atoi(line.c_str());
 }

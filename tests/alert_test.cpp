@@ -11,10 +11,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 using namespace test_support;
 
@@ -91,9 +87,7 @@ TEST_F(Alert, FixedLayout) {
     EXPECT_EQ(out([] { alert_msg(3000); }), "(3000) " + std::string(kNoDescription) + "\n");
     EXPECT_EQ(alert_errors(), 1);
     alert_set_output(nullptr);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alert_msg(908, 2), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "(908) exit status = 2\n");
+    EXPECT_EQ(stderr_of([] { EXPECT_EQ(alert_msg(908, 2), 1); }), "(908) exit status = 2\n");
     alert_set_output(capture);
     uint32_t line = 12;
     alert_set_context("a.c", &line, nullptr, nullptr);
@@ -278,8 +272,7 @@ TEST(AlertTemplates, AVariableSetButEmptyIsAnEmptyTemplate) {
     std::string command = std::string("ZEB_ERR_FORMAT= ") + VQ4_TEST_CHILD + " alert 908 2>'" +
                           tree.host("out.txt").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream out(tree.host("out.txt"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), "\n");
+    EXPECT_EQ(read_file(tree.host("out.txt")), "\n");
 }
 
 TEST_F(Alert, TemplateCodes) {
@@ -312,7 +305,7 @@ TEST_F(Alert, TemplateCodes) {
     EXPECT_EQ(out([] { alert_msg(917); }), ": : : argument too long\n");
 }
 
-TEST_F(Alert, TypedReportsAndPlainLines) {
+TEST_F(Alert, TypedReportsPlainLinesAndTheirLimits) {
     alert_set_level(11); // above the threshold: counted, never printed
     EXPECT_EQ(alert_typed_msg(8, "E", "counted"), 0);
     EXPECT_EQ(alert_errors(), 1);
@@ -333,9 +326,6 @@ TEST_F(Alert, TypedReportsAndPlainLines) {
     EXPECT_EQ(alert_errors(), 1);
     EXPECT_EQ(g_out, "hello 3\n(9) careful (warning)\n(0) plain warning (warning)\n"
                      "plain 1\n\tabcd2\n\te\n(8) bad x\n");
-}
-
-TEST_F(Alert, PercentMAndLengthLimits) {
     errno = 2;
     EXPECT_EQ(out([] { alert_typed_msg(0, "M", "open: %m (%d%%)", 5); }),
               std::string("open: ") + std::strerror(2) + " (5%)\n");

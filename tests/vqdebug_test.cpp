@@ -81,9 +81,8 @@ TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
         EXPECT_EQ(gen(DBC_VQ4, "driver"), c.regenerated);
         db_puts("new");
         if (c.out != nullptr) { // only the last file named receives the records, "+" appends
-            std::string path = c.out;
-            std::replace(path.begin(), path.end(), '\\', '/');
-            EXPECT_EQ(read_file(path), std::strstr(c.arg, "+trace") ? "old\nnew\n" : "new\n");
+            EXPECT_EQ(read_file(host(c.out)),
+                      std::strstr(c.arg, "+trace") ? "old\nnew\n" : "new\n");
         }
         EXPECT_EQ(read_file("a.txt") + read_file("b.txt"), "");
         EXPECT_TRUE(c.out == nullptr || std::strcmp(c.out, "vq4-1.out") == 0 ||

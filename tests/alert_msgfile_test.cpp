@@ -7,11 +7,6 @@
 #include "common/vector.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <string>
 #include <tuple>
 #include <vector>
 

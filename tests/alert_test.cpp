@@ -7,8 +7,6 @@
 #include "common/stringcache.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstring>
 

@@ -7,10 +7,7 @@
 #include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
-#include "platform/platform.h"
 #include "tests/support.h"
-
-#include <gtest/gtest.h>
 
 #include <regex>
 

@@ -2,14 +2,9 @@
 // input), escape resolution, command-file expansion and the program name.
 #include "common/cmdline.h"
 #include "common/vector.h"
-#include "common/vqdebug.h"
-#include "platform/platform.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <random>
 
 using namespace test_support;
 

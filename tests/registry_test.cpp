@@ -4,8 +4,6 @@
 #include "common/stringcache.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <regex>
 

@@ -9,17 +9,9 @@
 #include "common/vqdebug.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 using namespace test_support;
-
-namespace fs = std::filesystem;
 
 namespace {
 

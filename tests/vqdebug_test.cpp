@@ -3,16 +3,9 @@
 #include "common/vqdebug.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
 using namespace test_support;
-
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -4,14 +4,9 @@
 #include "common/vqdebug.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdarg>
-#include <cstdio>
-#include <string>
 
 using namespace test_support;
-
 
 namespace {
 

@@ -4,10 +4,6 @@
 
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 using namespace test_support;
 
 namespace {

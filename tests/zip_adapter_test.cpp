@@ -4,10 +4,7 @@
 // does when an archive cannot be opened or created, is checked through the
 // debug package's tests.
 #include "common/zip_adapter.h"
-#include "platform/platform.h"
 #include "tests/support.h"
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 

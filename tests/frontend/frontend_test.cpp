@@ -7,13 +7,9 @@
 
 #include "common/stringcache.h"
 #include "common/vector.h"
-#include "platform/platform.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <cstdio>
 
 using namespace test_support;
 

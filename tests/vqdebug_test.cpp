@@ -53,6 +53,10 @@ const OptionCase kOptionCases[] = {
      DBW "\"num\" option must be a decimal integer > 0, using \"1\"\n" DBW
          "\"num\" option must be a decimal integer > 0, using \"1\"\n" DBW
          "option \"num\", must have an argument\n"},
+    // An existing package is replaced unless named with "+".
+    {"--vqdebug=zip:+p.zip", nullptr, "--vqdebug=zip:+p.zip", ""},
+    {"--vqdebug=zip:p.zip", nullptr, "--vqdebug=zip:+p.zip",
+     DBW "Package zip \"p.zip\" already exists and will be over-written\n"},
     {"--vqdebug=zip,zip:b.zip", nullptr, "--vqdebug=zip:+vq4_package.zip",
      DBW "Zip file already set to \"vq4_package.zip\", ignoring addtional zip options\n"},
     {"--vqdebug=out:a.txt,out:b.txt,out:+trace.txt", "trace.txt", "--vqdebug=out:+trace.txt",
@@ -67,6 +71,7 @@ TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
         for (const fs::directory_entry &entry : fs::directory_iterator("."))
             fs::remove_all(entry.path());
         write_file("trace.txt", "old\n");
+        write_file("p.zip", "old");
         fs::create_directory("logs");
         EXPECT_EQ(parse(c.arg), c.warnings);
         EXPECT_STREQ(db_out_path(), c.out);
@@ -78,20 +83,10 @@ TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
                       std::strstr(c.arg, "+trace") ? "old\nnew\n" : "new\n");
         }
         EXPECT_EQ(read_file("a.txt") + read_file("b.txt"), "");
+        EXPECT_EQ(fs::exists("p.zip"), std::strstr(c.warnings, "over-written") == nullptr);
         EXPECT_TRUE(c.out == nullptr || std::strcmp(c.out, "vq4-1.out") == 0 ||
                     !fs::exists("vq4-1.out"));
     }
-}
-
-TEST_F(DebugOptions, ZipReplacesAnExistingPackageUnlessNamedWithPlus) {
-    write_file("p.zip", "old");
-    EXPECT_EQ(parse("--vqdebug=zip:+p.zip"), "");
-    EXPECT_EQ(read_file("p.zip"), "old");
-    db_reset_for_testing();
-    EXPECT_EQ(parse("--vqdebug=zip:p.zip"),
-              DBW "Package zip \"p.zip\" already exists and will be over-written\n");
-    EXPECT_FALSE(fs::exists("p.zip"));
-    EXPECT_STREQ(gZipPath, "p.zip");
 }
 
 // The debug names come in the order of the name table's keys.

@@ -46,9 +46,9 @@ TEST_F(FrontEnd, EchoNamesTheDriverAndItsCommandFileUnlessVerbosityOptionsSwitch
 
 struct DriverCase {
     Lines args;
-    Lines lines;         // the command-file lines the driver reads
-    std::string err{""}; // how standard error starts
+    Lines lines; // the command-file lines the driver reads
     const char *driver = "lumc";
+    std::string err{""}; // how standard error starts
 };
 
 TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
@@ -97,11 +97,11 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     const std::string xml = "--summary=+xml";
     const DriverCase cases[] = {
         {{"--chip=16f84"}, {"--chip=16f84"}},
-        {{"--CHIP=18F452"}, {"--CHIP=18F452"}, "", "lumc18"},
-        {chips, chips, "", "lumc18"},
-        {{"--bins=debug"}, {}, "", "lumcd"},
-        {{"--bins=debug", "a.c", "--chip=18f452"}, {"a.c", "--chip=18f452"}, "", "lumc18d"},
-        {{"--BINS=DEBUG", "--bins=release", "--chip=18f452"}, {"--chip=18f452"}, "", "lumc18"},
+        {{"--CHIP=18F452"}, {"--CHIP=18F452"}, "lumc18"},
+        {chips, chips, "lumc18"},
+        {{"--bins=debug"}, {}, "lumcd"},
+        {{"--bins=debug", "a.c", "--chip=18f452"}, {"a.c", "--chip=18f452"}, "lumc18d"},
+        {{"--BINS=DEBUG", "--bins=release", "--chip=18f452"}, {"--chip=18f452"}, "lumc18"},
         {{"--MemorySummary", "o", "a.c"}, {xml, "--summarydir=o", "a.c"}},
         {{"--memorysummary", "-v", "out"}, {xml, "-v", "out"}},
         {{"--memorysummary"}, {xml}},
@@ -116,26 +116,26 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         {many, many},
         {{"first", "@outer.cmd", "after"},
          {"first", "--CHIP=18F4520", "\"two words\"", "x.c", "its", "deep.c", "last", "after"},
-         "",
          "lumc18"},
         {{"@four.cmd"}, {"a\\b"}},
         {{"@empty.cmd", "a.c"}, {"a.c"}},
         {{"@missing.cmd", "a.c"}, {"@missing.cmd", "a.c"}},
         {{"@k2047.cmd"}, {k2047}},
-        {{"@k2048.cmd"}, {k2047, "next"}, "(917) argument too long\n"},
+        {{"@k2048.cmd"}, {k2047, "next"}, "lumc", "(917) argument too long\n"},
         {{"@big.cmd"}, big},
         {{"@d0.cmd"}, deep},
         // The front end reports a repeat first; the driver, reading the same
         // '@' argument from its own command file, reports it again.
-        {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, repeat("self.cmd")},
+        {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, "lumc", repeat("self.cmd")},
         // A file is read again once its expansion has ended.
         {{"@a.cmd", "@b.cmd"},
          {"from-a", "from-b", "@./a.cmd", "from-b", "from-a", "@b.cmd"},
+         "lumc",
          repeat("./a.cmd")},
-        {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, repeat(".\\bs.cmd")},
-        {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "(2089)", "lumc18"},
+        {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, "lumc", repeat(".\\bs.cmd")},
+        {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "lumc18", "(2089)"},
         // Refused again and again, reported once, counted as no error.
-        {{"@loop.cmd"}, loop_lines, repeat("loop.cmd")},
+        {{"@loop.cmd"}, loop_lines, "lumc", repeat("loop.cmd")},
         // CR LF lines read as text lines, the CR at the reader's chunk end too.
         {{"@crlf.cmd"}, {k1022, "next"}},
         // Neither read as empty nor waited for: kept as they are, at once.
@@ -363,9 +363,8 @@ TEST_F(FrontEnd, ACommandFileThatCannotBeOpenedIsPassedOnAndTheDriverKeepsItsSta
 
 TEST_F(FrontEnd, AMessageFileWhoseTextsTakeOtherArgumentsIsRejectedNotObeyed) {
     std::string rows;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 30; ++i)
         rows += "908 E %s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s %d%n\n";
-    }
     write("20990101000000_en.msgs", rows);
     RunResult result = run({"a.c"}, {"VQ4_E2E_DRIVER_EXITS=2"});
     EXPECT_EQ(result.status, 1);

@@ -21,9 +21,9 @@ class EachFile : public Installation {
 struct EachCase {
     Lines args;
     std::vector<Lines> parsed; // what each driver run was given, in order
-    std::string err = "";
-    Lines env = {};
     const char *driver = "lumc";
+    Lines env = {};
+    std::string err = "";
 };
 
 TEST_F(EachFile, EveryFileGetsARunWithEveryOptionAndFailuresAreCounted) {
@@ -32,24 +32,22 @@ TEST_F(EachFile, EveryFileGetsARunWithEveryOptionAndFailuresAreCounted) {
     const std::string each = "vq4each" + exe() + ": ", failed = " failed with status 1\n";
     const EachCase cases[] = {
         {{"--chip=16f84", "a.c", "b.c"}, {{"--chip=16f84", "a.c"}, {"--chip=16f84", "b.c"}}},
-        {{"@list.cmd"},
-         {{"--chip=18f452", "a.c"}, {"--chip=18f452", "my file.c"}},
-         "",
-         {},
-         "lumc18"},
+        {{"@list.cmd"}, {{"--chip=18f452", "a.c"}, {"--chip=18f452", "my file.c"}}, "lumc18"},
         {{"--driver=lumc18", "-q", "a.c"},
          {{"a.c"}},
-         "",
-         {"VQ4_E2E_DRIVER_STDERR=swallowed"},
-         "lumc18"},
+         "lumc18",
+         {"VQ4_E2E_DRIVER_STDERR=swallowed"}},
         {{"a.c", "b.c", "c.c"},
          {{"a.c"}, {"b.c"}, {"c.c"}},
-         each + "a.c:" + failed + each + "c.c:" + failed + each + "2 of 3 files failed\n",
-         {"VQ4_E2E_DRIVER_EXITS=5,0,6"}},
+         "lumc",
+         {"VQ4_E2E_DRIVER_EXITS=5,0,6"},
+         each + "a.c:" + failed + each + "c.c:" + failed + each + "2 of 3 files failed\n"},
         {{"--driver=none", "a.c"},
          {},
+         "",
+         {},
          each + "a.c: " + (root_ / bin_ / "none").string() + " could not be started\n"},
-        {{"-v"}, {}, each + "fatal error: no input files\nprogram terminated.\n"},
+        {{"-v"}, {}, "", {}, each + "fatal error: no input files\nprogram terminated.\n"},
     };
     for (const EachCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

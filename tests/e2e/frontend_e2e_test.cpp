@@ -79,6 +79,7 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     // Names itself, so its '@' stays unexpanded and the driver choice falls
     // to the scan, which ignores case and token bounds.
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
+    write("first.cmd", "-DX=--chip=16f84 @first.cmd\n-DY=--chip=18f452\n"); // the first decides
     Lines loop_lines(40, "@loop.cmd");
     loop_lines.push_back("a.c");
     std::string loop_text;
@@ -134,6 +135,7 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
          repeat("./a.cmd")},
         {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, "lumc", repeat(".\\bs.cmd")},
         {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "lumc18", "(2089)"},
+        {{"@first.cmd"}, {"-DX=--chip=16f84", "@first.cmd", "-DY=--chip=18f452"}, "lumc", "(2089)"},
         // Refused again and again, reported once, counted as no error.
         {{"@loop.cmd"}, loop_lines, "lumc", repeat("loop.cmd")},
         // CR LF lines read as text lines, the CR at the reader's chunk end too.

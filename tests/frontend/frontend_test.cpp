@@ -1,8 +1,8 @@
-// The front end in-process: the option walk's settings, the command-file
-// writer, the chip scan, and the failure paths of the diagnostic stream and
-// the driver launch, reached with the platform layer's fault switch. The
-// driver is the test child program (or a program that fails), named by its
-// absolute path, which the launch takes as it is.
+// The front end in-process: what its runs as a program cannot show (the
+// caller's list kept) and the failure paths of the command-file writer, the
+// diagnostic stream and the driver launch, reached with the platform layer's
+// fault switch. The driver is the test child program (or a program that
+// fails), named by its absolute path, which the launch takes as it is.
 #include "frontend/vq4.h"
 
 #include "common/stringcache.h"
@@ -35,20 +35,6 @@ class FrontEndUnit : public ::testing::Test {
 };
 
 using FrontEndUnitDeathTest = FrontEndUnit;
-
-// The first line with a chip option decides; a directory is never read.
-TEST_F(FrontEndUnit, TheChipScanStopsAtTheFirstLineWithAChipOption) {
-    const std::pair<std::string, const char *> cases[] = {
-        {"a.c\n--chip=16f84\n--chip=18f452\n", "lumc"},
-        {"x -DCHIP=--CHIP=18F452 y\n--chip=16f84\n", "lumc18"},
-        {"a.c\nb.c\n", "base"},
-    };
-    for (const auto &[text, want] : cases) {
-        write_file("chips.cmd", text);
-        EXPECT_STREQ(vq4_chip_from_command_file("chips.cmd", "base"), want) << text;
-    }
-    EXPECT_STREQ(vq4_chip_from_command_file(".", "base"), "base");
-}
 
 // The lines themselves are checked end to end.
 TEST_F(FrontEndUnit, TheCommandFileWriterReportsAFailedClose) {

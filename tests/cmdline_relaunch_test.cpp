@@ -21,7 +21,7 @@ const char *const NO_REDIRECTION = "fatal error: Could not redirect stdout/stder
 
 struct Launch {
     int32_t status = 0;
-    std::string out{}, err{}; // out ends with "after\n" once stdout is back
+    std::string out{}, err{}, trace{}; // out ends with "after\n" once stdout is back
 };
 
 Launch spawn(const Strings &args, uint32_t mode, int32_t level) {
@@ -30,21 +30,17 @@ Launch spawn(const Strings &args, uint32_t mode, int32_t level) {
     for (const std::string &arg : args)
         vec_append(options, const_cast<char *>(sc_intern(arg.c_str())));
     Launch launch;
-    launch.out = stdout_of([&] {
-        launch.err = stderr_of([&] { launch.status = cmdline_spawn(options, mode, level); });
-        std::printf("after\n");
-    });
+    launch.trace = debug_out_of(
+        [&] {
+            launch.out = stdout_of([&] {
+                launch.err =
+                    stderr_of([&] { launch.status = cmdline_spawn(options, mode, level); });
+                std::printf("after\n");
+            });
+        },
+        DB_FLAG_TRACE);
     vec_destroy(options);
     return launch;
-}
-
-// Words of at most 1000 characters that join with blanks to n characters.
-Strings words(size_t n) {
-    Strings out;
-    for (; n > 1001; n -= 1001)
-        out.emplace_back(1000, 'w');
-    out.emplace_back(n, 'w');
-    return out;
 }
 
 // How many files the private temporary directory holds.
@@ -56,16 +52,16 @@ long temporaries() {
 } // namespace
 
 TEST(CmdlineSpawnTest, ModeAndLengthChooseTheCommandFileAndLevelTheEcho) {
-    const size_t room = os_cmdline_limit() - CHILD.size() - 1; // the blank
+    const std::string fits(os_cmdline_limit() - CHILD.size() - 1, 'w'), over = fits + "w";
     const struct {
         uint32_t mode;
         Strings args;
         bool via_file = false;
         int32_t level = 0;
     } rows[] = {
-        {CMDLINE_FILE_WHEN_LONG, words(room)},
-        {CMDLINE_FILE_WHEN_LONG, words(room + 1), true},
-        {CMDLINE_FILE_NEVER, words(room + 1)},
+        {CMDLINE_FILE_WHEN_LONG, {fits}},
+        {CMDLINE_FILE_WHEN_LONG, {over}, true},
+        {CMDLINE_FILE_NEVER, {over}},
         {7, {"a"}},
         // What the reader takes back unchanged: blanks, quotes, backslashes.
         {CMDLINE_FILE_ALWAYS,
@@ -127,17 +123,12 @@ TEST(CmdlineSpawnTest, FailuresPrintTheirTextRestoreTheStreamsAndLeaveNoFile) {
     for (const auto &row : rows) {
         SCOPED_TRACE(row.reason);
         long before = temporaries();
-        Launch launch{};
-        std::string trace = debug_out_of(
-            [&] {
-                if (row.call != PLAT_CALL_COUNT)
-                    plat_fail_after(row.call, row.skip, EBADF);
-                launch = spawn({"out", "lost", "err", "lost", "exit", "4"}, row.mode, row.level);
-                plat_fail_reset();
-            },
-            DB_FLAG_TRACE);
+        if (row.call != PLAT_CALL_COUNT)
+            plat_fail_after(row.call, row.skip, EBADF);
+        Launch launch = spawn({"out", "lost", "err", "lost", "exit", "4"}, row.mode, row.level);
+        plat_fail_reset();
         EXPECT_EQ(launch.status, row.status);
-        EXPECT_EQ(lacks(trace, "EXIT cmdline_exe() -> " + std::string(row.reason)), "");
+        EXPECT_EQ(lacks(launch.trace, "EXIT cmdline_exe() -> " + std::string(row.reason)), "");
         bool out_back = std::string(row.reason) != "dup2 restore stdout failed";
         EXPECT_EQ(launch.out, out_back ? "after\n" : "");
         EXPECT_EQ(launch.err.substr(launch.err.empty() ? 0 : launch.err.find(": ") + 2), row.text);

@@ -106,28 +106,20 @@ TEST_F(Alert, WarningsPrintFromTheThresholdAndCountOnlyAsErrorsWhenAsked) {
     EXPECT_EQ(alert_errors(), 1);
     alert_set_werror(0);
     EXPECT_EQ(alert_errors(), 0);
-    const struct {
-        int32_t level;
-        uint32_t number;
-        int printed;
-    } cases[] = {{0, 100, 0}, {-1, 100, 1}, {-2, 100, 1}, {0, 105, 1},
-                 {0, 106, 0}, {9, 101, 0},  {9, 107, 1}};
-    for (const auto &c : cases) {
-        alert_set_level(c.level);
-        EXPECT_EQ(alert_msg(c.number, "1"), c.printed)
-            << "level " << c.level << " row " << c.number;
+    const std::tuple<int32_t, uint32_t, int> cases[] = {{0, 100, 0}, {-1, 100, 1}, {-2, 100, 1},
+                                                        {0, 105, 1}, {0, 106, 0},  {9, 101, 0},
+                                                        {9, 107, 1}};
+    for (const auto &[level, number, printed] : cases) {
+        alert_set_level(level);
+        EXPECT_EQ(alert_msg(number, "1"), printed) << "level " << level << " row " << number;
     }
     EXPECT_EQ(alert_set_level(-1), 9);
     EXPECT_EQ(out([] { alert_msg(100, "1"); }), "(100) level minus one 1 (warning)\n");
 }
 
 TEST_F(Alert, StatesChangeWhatPrints) {
-    const struct {
-        int state;
-        uint32_t number;
-        const char *expected; // "" when dropped
-        int errors_after;
-    } cases[] = {
+    // State, row, what it prints ("" when dropped), errors counted.
+    const std::tuple<int, uint32_t, const char *, int> cases[] = {
         // clang-format off
         {1, 103, "", 0}, {1, 101, "", 0}, {1, 102, "(102) an error e\n", 1},
         {2, 103, "", 0}, {2, 101, "", 0}, {2, 102, "", 0},
@@ -136,12 +128,12 @@ TEST_F(Alert, StatesChangeWhatPrints) {
         {5, 103, "", 0}, {5, 102, "", 0}, {0, 102, "(102) an error e\n", 1},
         // clang-format on
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE("state " + std::to_string(c.state) + " row " + std::to_string(c.number));
+    for (const auto &[state, number, expected, errors_after] : cases) {
+        SCOPED_TRACE("state " + std::to_string(state) + " row " + std::to_string(number));
         ASSERT_NO_FATAL_FAILURE(start_with());
-        alert_state(c.number, c.state);
-        EXPECT_EQ(out([&] { alert_msg(c.number, "e"); }), c.expected);
-        EXPECT_EQ(alert_errors(), c.errors_after);
+        alert_state(number, state);
+        EXPECT_EQ(out([number] { alert_msg(number, "e"); }), expected);
+        EXPECT_EQ(alert_errors(), errors_after);
     }
     alert_set_level(5); // a demoted error takes the threshold as its level
     alert_state(102, ALERT_STATE_DEMOTE);
@@ -275,11 +267,7 @@ TEST_F(Alert, TemplateCodes) {
     alert_init();
     alert_use_formats(1);
     alert_set_context("t.c", &line, &start, &current);
-    const struct {
-        const char *format;
-        void (*report)();
-        std::string expected;
-    } cases[] = {
+    const std::tuple<const char *, void (*)(), std::string> cases[] = {
         {"%a|%n|%s", [] { alert_msg(908, 2); }, "vq4|908|exit status = 2"},
         {"%f:%l:%c: %s", [] { alert_msg(908, 2); }, "t.c:21:4: exit status = 2"},
         {"100%% %s%", [] { alert_msg(908, 2); }, "100% exit status = 2"},
@@ -290,9 +278,9 @@ TEST_F(Alert, TemplateCodes) {
         {"%m|%s", [] { errno = 2, alert_msg(917); },
          std::string(std::strerror(2)) + "|argument too long"},
     };
-    for (const auto &c : cases) {
-        alert_force_formats(c.format, nullptr, nullptr);
-        EXPECT_EQ(out(c.report), c.expected + "\n") << c.format;
+    for (const auto &[format, report, expected] : cases) {
+        alert_force_formats(format, nullptr, nullptr);
+        EXPECT_EQ(out(report), expected + "\n") << format;
     }
     alert_set_context(nullptr, nullptr, nullptr, nullptr);
     alert_force_formats("%f: %l: %c: %s", nullptr, nullptr);

@@ -78,23 +78,18 @@ TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
             "9 X odd\n10000 M top");
     EXPECT_EQ(t.highest, 10000u);
     EXPECT_EQ(g_lines, malformed(11)); // the unknown type is reported, and kept
-    const struct {
-        uint32_t number, type;
-        int32_t level;
-        const char *text;
-    } rows[] = {
+    const std::tuple<uint32_t, uint32_t, int32_t, const char *> rows[] = {
         {1, ALERT_FATAL, 0, "fatal %u"},  {2, ALERT_ERROR, 0, "error"},
         {3, ALERT_MESSAGE, 0, "message"}, {4, ALERT_WARNING, -3, "minus three"},
         {5, ALERT_WARNING, 7, "seven"},   {6, ALERT_WARNING, 0, "dash"},
         {7, ALERT_MESSAGE, 0, "  abc"},   {8, ALERT_ERROR, 0, "trailing blank "},
         {9, ALERT_UNKNOWN, 0, "odd"},     {10000, ALERT_MESSAGE, 0, "top"},
     };
-    for (const auto &e : rows) {
-        const alert_record *r = t.at(e.number);
-        ASSERT_NE(r, nullptr) << e.number;
+    for (const auto &[number, type, level, text] : rows) {
+        const alert_record *r = t.at(number);
+        ASSERT_NE(r, nullptr) << number;
         EXPECT_EQ(std::tuple(r->number, r->type, r->level, r->text),
-                  std::tuple(e.number, e.type, e.level, sc_intern(e.text)))
-            << e.number;
+                  std::tuple(number, type, level, sc_intern(text)));
     }
     EXPECT_EQ(t.at(10), nullptr);
     EXPECT_EQ(Table("").highest, 0u);
@@ -102,10 +97,8 @@ TEST_F(MessageFiles, RowsGiveTypeLevelAndText) {
 
 TEST_F(MessageFiles, MalformedRowsAreReportedAndNeverCrash) {
     const std::string a251(251, 'a');
-    const struct {
-        std::string text, report;
-        bool stored; // row 5 stored anyway
-    } cases[] = {
+    // A text, what it reports and whether row 5 is stored anyway.
+    const std::tuple<std::string, std::string, bool> cases[] = {
         // clang-format off
         {"abc M text\n", malformed(1), false},    {"10001 M text\n", malformed(1), false},
         {"-5 M text\n", malformed(1), false},     {"5\n", malformed(1), false},
@@ -126,10 +119,10 @@ TEST_F(MessageFiles, MalformedRowsAreReportedAndNeverCrash) {
         {"5 M %m 100%% %-20.5s\n", "", true},   {"5 M none\n", "", true},
         // clang-format on
     };
-    for (const auto &c : cases) {
-        Table t(c.text);
-        EXPECT_EQ(g_lines, c.report) << c.text;
-        EXPECT_EQ(t.at(5) != nullptr, c.stored) << c.text;
+    for (const auto &[text, report, stored] : cases) {
+        Table t(text);
+        EXPECT_EQ(g_lines, report) << text;
+        EXPECT_EQ(t.at(5) != nullptr, stored) << text;
     }
     EXPECT_EQ(Table("5 M " + a251 + "\n").at(5)->text, sc_intern(a251.c_str()));
 }

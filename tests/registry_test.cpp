@@ -28,18 +28,15 @@ TEST(RegMkpath, AbsoluteNamesStayRelativeOnesJoinTheKindsDirectory) {
 }
 
 TEST(RegLanguages, NamesAndCodesGiveTheirNumbersAndBack) {
-    const struct {
-        const char *name;
-        int number;
-    } cases[] = {
+    const std::pair<const char *, int> cases[] = {
         // clang-format off
         {"en", 9}, {"EN", 9}, {"eNgLiSh", 9}, {"German", 7}, {"Deutsch", 7}, {"DE", 7},
         {"fr", 12}, {"French", 12}, {"FRANCAIS", 12},
         {"es", 255}, {"", 255}, {"Engl", 255}, {"German;Deutsch", 255},
         // clang-format on
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(reg_lang_num(c.name), c.number) << c.name;
+    for (const auto &[name, number] : cases)
+        EXPECT_EQ(reg_lang_num(name), number) << name;
     EXPECT_EQ(reg_lang_num(nullptr), 255);
     for (const auto &[number, code] :
          {std::pair{7, "de"}, {9, "en"}, {12, "fr"}, {255, "en"}, {0, "en"}, {8, "en"}})

@@ -19,11 +19,7 @@ std::string gen(uint32_t caller, const char *callee) {
 // One argument parsed at the start of a run: the debug-out file it opens
 // (null: none), its regeneration for the driver (which also shows the flags,
 // the assertion level and the package it set) and its warnings.
-struct OptionCase {
-    const char *arg, *out, *regenerated, *warnings;
-};
-
-const OptionCase kOptionCases[] = {
+const std::tuple<const char *, const char *, const char *, const char *> kOptionCases[] = {
     {"--vqdebug=on", "vq4-1.out", "--vqdebug=default,on,num:1", ""},
     {"--vqdebug=num:3,on", "vq4-3.out", "--vqdebug=default,on,num:1", ""},
     {"--vqdebug=on,assert:error,debug:lumc", "vq4-1.out", "--vqdebug=default,on,assert:error,num:1",
@@ -65,26 +61,25 @@ const OptionCase kOptionCases[] = {
 };
 
 TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
-    for (const OptionCase &c : kOptionCases) {
-        SCOPED_TRACE(c.arg);
+    for (const auto &[arg, out, regenerated, warnings] : kOptionCases) {
+        SCOPED_TRACE(arg);
         db_reset_for_testing();
         for (const fs::directory_entry &entry : fs::directory_iterator("."))
             fs::remove_all(entry.path());
         write_file("trace.txt", "old\n");
         write_file("p.zip", "old");
         fs::create_directory("logs");
-        EXPECT_EQ(parse(c.arg), c.warnings);
-        EXPECT_STREQ(db_out_path(), c.out);
-        EXPECT_EQ(gFile != nullptr, c.out != nullptr);
-        EXPECT_EQ(gen(DBC_VQ4, "driver"), c.regenerated);
+        EXPECT_EQ(parse(arg), warnings);
+        EXPECT_STREQ(db_out_path(), out);
+        EXPECT_EQ(gFile != nullptr, out != nullptr);
+        EXPECT_EQ(gen(DBC_VQ4, "driver"), regenerated);
         db_puts("new");
-        if (c.out != nullptr) { // only the last file named receives the records, "+" appends
-            EXPECT_EQ(read_file(host(c.out)),
-                      std::strstr(c.arg, "+trace") ? "old\nnew\n" : "new\n");
+        if (out != nullptr) { // only the last file named receives the records, "+" appends
+            EXPECT_EQ(read_file(host(out)), std::strstr(arg, "+trace") ? "old\nnew\n" : "new\n");
         }
         EXPECT_EQ(read_file("a.txt") + read_file("b.txt"), "");
-        EXPECT_EQ(fs::exists("p.zip"), std::strstr(c.warnings, "over-written") == nullptr);
-        EXPECT_TRUE(c.out == nullptr || std::strcmp(c.out, "vq4-1.out") == 0 ||
+        EXPECT_EQ(fs::exists("p.zip"), std::strstr(warnings, "over-written") == nullptr);
+        EXPECT_TRUE(out == nullptr || std::strcmp(out, "vq4-1.out") == 0 ||
                     !fs::exists("vq4-1.out"));
     }
 }

@@ -41,12 +41,7 @@ void dump_arguments() {
 
 // Calls made in turn on one debug-out file: the records each adds there and
 // what it warns on stderr.
-struct TraceCase {
-    void (*call)();
-    const char *records, *warnings;
-};
-
-const TraceCase kTraceCases[] = {
+const std::tuple<void (*)(), const char *, const char *> kTraceCases[] = {
     {[] { tracef("src/sc.c", 42, "x=%d", 7); }, "sc.c:42             > x=7\n", ""},
     {[] { trace("C:\\work\\a.c", 1, "b"); }, "a.c:1               > b\n", ""},
     {[] { trace("g:h.c", 3, "i"); }, "h.c:3               > i\n", ""},
@@ -90,11 +85,11 @@ const TraceCase kTraceCases[] = {
 };
 
 TEST_F(TraceOutput, EachCallAddsTheRecordsAndWarningsOfItsRow) {
-    for (const TraceCase &c : kTraceCases) {
-        SCOPED_TRACE("row " + std::to_string(&c - kTraceCases));
+    for (size_t row = 0; row < std::size(kTraceCases); ++row) {
+        const auto &[call, records, warnings] = kTraceCases[row];
         size_t before = out().size();
-        EXPECT_EQ(stderr_of(c.call), c.warnings);
-        EXPECT_EQ(out().substr(before), c.records);
+        EXPECT_EQ(stderr_of(call), warnings) << "row " << row;
+        EXPECT_EQ(out().substr(before), records) << "row " << row;
     }
 }
 

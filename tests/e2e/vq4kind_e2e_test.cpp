@@ -12,11 +12,8 @@ TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
     std::ofstream(dir / "out.elf", std::ios::binary) << image;
     std::ofstream(dir / "b.o", std::ios::binary) << std::string("\0\0\6", 3); // one END record
     std::ofstream(dir / "files.cmd") << "b.o d.o\n";
-    const struct {
-        std::string args;
-        int status;
-        std::string out, err_start;
-    } runs[] = {
+    // Arguments, exit status, output and how standard error starts.
+    const std::tuple<std::string, int, std::string, std::string> runs[] = {
         {"main.c out.elf x.asm", 0,
          "main.c: 0x1203 SOURCE C TEXT MISSING\nout.elf: 0x400002000180 IMAGE BINARY ELF ELF_LUM\n"
          "x.asm: 0x401209 SOURCE ASM TEXT MISSING EXT_ASM\n",
@@ -28,13 +25,13 @@ TEST(Vq4Kind, PrintsEachFilesKindWithItsBitNamesAndItsUsage) {
         {"", 1, "", "Usage: vq4kind"},
     };
     const std::string program = e2e::program_words(e2e::built("VQ4_E2E_KIND", VQ4_E2E_KIND));
-    for (const auto &run : runs) {
-        e2e::Outcome result = e2e::run_in(dir, program + " " + run.args + " </dev/null", dir);
-        EXPECT_EQ(result.status, run.status) << run.args;
-        EXPECT_EQ(run.args.starts_with("--help") ? result.out.substr(0, result.out.find('\n') + 1)
-                                                 : result.out,
-                  run.out);
-        EXPECT_TRUE(result.err.starts_with(run.err_start)) << result.err;
+    for (const auto &[args, status, out, err_start] : runs) {
+        e2e::Outcome result = e2e::run_in(dir, program + " " + args + " </dev/null", dir);
+        EXPECT_EQ(result.status, status) << args;
+        EXPECT_EQ(args.starts_with("--help") ? result.out.substr(0, result.out.find('\n') + 1)
+                                             : result.out,
+                  out);
+        EXPECT_TRUE(result.err.starts_with(err_start)) << result.err;
     }
     EXPECT_NE(e2e::read_text(dir / "trace.out").find("Identified file as an object file"),
               std::string::npos);

@@ -219,17 +219,13 @@ TEST_F(FrontEnd, FatalErrorsStopTheFrontEndBeforeAnyDriverRuns) {
     }
 }
 
-struct ErrorFileCase {
-    std::string option, passed, file;
-    const char *before; // what the file held before, or null for no file
-    std::string after;
-};
-
 // The driver appends its line to the file it gets with "-E+"; the front end
 // adds its own after the run. The driver's standard error stays out of it.
 TEST_F(FrontEnd, ErrorFileOptionFormsSetTheFileAndTakeDriverAndFrontEndLinesInOrder) {
     const std::string failed = "(908) exit status = 3\n", both = "driver line\n" + failed;
-    const ErrorFileCase cases[] = {
+    // The option, what the driver gets, the file, what it held before (null:
+    // no file) and after.
+    const std::tuple<std::string, std::string, std::string, const char *, std::string> cases[] = {
         {"-Eerr.txt", "-E+err.txt", "err.txt", "old\n", both},
         {"-eerr.txt", "-E+err.txt", "err.txt", "old\n", both},
         {"-E+err.txt", "-E+err.txt", "err.txt", "old\n", "old\n" + both},
@@ -239,19 +235,19 @@ TEST_F(FrontEnd, ErrorFileOptionFormsSetTheFileAndTakeDriverAndFrontEndLinesInOr
         {"-E", "-E", "", nullptr, ""},
         {"-E+", "-E", "", nullptr, ""},
     };
-    for (const ErrorFileCase &c : cases) {
-        SCOPED_TRACE(c.option);
-        if (c.before != nullptr)
-            write(c.file, c.before);
-        RunResult result = run({c.option}, {"VQ4_E2E_DRIVER_EXITS=3", "VQ4_E2E_DRIVER_STDERR=oops",
-                                            "VQ4_E2E_DRIVER_ERRLINE=driver line"});
+    for (const auto &[option, passed, file, before, after] : cases) {
+        SCOPED_TRACE(option);
+        if (before != nullptr)
+            write(file, before);
+        RunResult result = run({option}, {"VQ4_E2E_DRIVER_EXITS=3", "VQ4_E2E_DRIVER_STDERR=oops",
+                                          "VQ4_E2E_DRIVER_ERRLINE=driver line"});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err, "oops\n");
-        EXPECT_EQ(result.only().lines, Lines{c.passed});
-        EXPECT_EQ(result.out.find(failed) != std::string::npos, c.file.empty()) << result.out;
-        if (!c.file.empty()) {
-            EXPECT_EQ(read_text(work(c.file)), c.after);
-            fs::remove(work(c.file));
+        EXPECT_EQ(result.only().lines, Lines{passed});
+        EXPECT_EQ(result.out.find(failed) != std::string::npos, file.empty()) << result.out;
+        if (!file.empty()) {
+            EXPECT_EQ(read_text(work(file)), after);
+            fs::remove(work(file));
         }
     }
 }
@@ -418,18 +414,15 @@ TEST_F(FrontEnd, TheDebugOutFileIsNeverOpenedThroughALinkAnotherUserPlanted) {
 TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRunCleanly) {
     E2E_POSIX_ONLY("console events reach every process of the console, there is no signal to "
                    "send to one");
-    const struct {
-        std::string signal;
-        int status;      // of the front end
-        std::string out; // how its output ends
-    } cases[] = {
+    // The signal, the front end's status and how its output ends.
+    const std::tuple<std::string, int, std::string> cases[] = {
         {"TERM", 1, "(908) exit status = 143\n"},
         {"HUP", 1, "(908) exit status = 129\n"},
         {"INT", 0, " ]\n"},
         {"QUIT", 0, " ]\n"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.signal);
+    for (const auto &[signal, status, out] : cases) {
+        SCOPED_TRACE(signal);
         // The driver makes the marker once it runs and waits until it is
         // gone (a driver that got the signal is gone before that).
         // The front end runs without the timeout wrapper, so that the signal
@@ -441,9 +434,9 @@ TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRu
             "{ " + front +
             " </dev/null & pid=$!; for i in $(seq 600); do [ -e running ] && break; sleep 0.05;"
             " done; kill -" +
-            c.signal + " $pid; sleep 0.2; rm -f running; wait $pid; }");
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_TRUE(result.out.ends_with(c.out)) << result.out;
+            signal + " $pid; sleep 0.2; rm -f running; wait $pid; }");
+        EXPECT_EQ(result.status, status);
+        EXPECT_TRUE(result.out.ends_with(out)) << result.out;
     }
 }
 

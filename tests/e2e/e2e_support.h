@@ -162,16 +162,16 @@ class Installation : public ::testing::Test {
                           fs::copy_options::overwrite_existing);
     }
 
-    // The shell command that runs the installed program (a name in the
+    // The shell command that runs the installed program_ (a name in the
     // version directory's bin) with args, without TMP and with TEMP, the
     // record file and the extra env assignments set.
-    std::string command(const char *program, const Lines &args, Lines words = {}) const {
+    std::string command(const Lines &args, Lines words = {}) const {
         words.insert(words.begin(), {"TEMP=" + (root_ / temp_).string(),
                                      "VQ4_E2E_RECORD=" + (root_ / "record").string()});
         std::string command = "timeout --foreground 60 env -u TMP";
         for (const std::string &word : words)
             command += " " + quote(word);
-        command += " " + program_words((root_ / "vq4/v9.9/bin" / program).string() + exe());
+        command += " " + program_words((root_ / "vq4/v9.9/bin" / program_).string() + exe());
         for (const std::string &arg : args)
             command += " " + quote(arg);
         return command;
@@ -194,6 +194,11 @@ class Installation : public ::testing::Test {
         return result;
     }
 
+    // Runs the program with args and env assignments, without standard input.
+    RunResult run(const Lines &args, const Lines &env = {}) {
+        return run_shell(command(args, env) + " </dev/null");
+    }
+
     // Installs a shell script as the driver of that name.
     void install_script(const std::string &name, const std::string &script) {
         std::ofstream(root_ / bin_ / name) << "#!/bin/sh\n" << script << "\n";
@@ -208,6 +213,7 @@ class Installation : public ::testing::Test {
     const fs::path root_ =
         fs::temp_directory_path() / ("vq4-e2e-" + std::to_string(std::random_device()()));
     const fs::path bin_ = "vq4/v9.9/lum/bin", temp_ = "temp", work_ = "work";
+    const char *program_ = "vq4"; // the program under test
 };
 
 #endif // VQ4_E2E_FRONTEND

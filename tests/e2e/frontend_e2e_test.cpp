@@ -8,15 +8,7 @@ namespace {
 
 using namespace e2e;
 
-class FrontEnd : public Installation {
-  protected:
-    std::string vq4_command(const Lines &args, Lines words = {}) const {
-        return command("vq4", args, std::move(words));
-    }
-    RunResult run(const Lines &args, const Lines &env = {}) {
-        return run_shell(vq4_command(args, env) + " </dev/null");
-    }
-};
+using FrontEnd = Installation;
 
 TEST_F(FrontEnd, EchoNamesTheDriverAndItsCommandFileUnlessVerbosityOptionsSwitchItOff) {
     RunResult result = run({});
@@ -178,7 +170,7 @@ TEST_F(FrontEnd, CommandFileThatIsATerminalIsPromptedForLineByLine) {
     // script(1) runs vq4 on a new terminal and types the input into it; the
     // terminal echoes the typed line, and ^D ends the input.
     RunResult result = run_shell("printf 'a.c \"b c\"\\n\\004' | script -qec " +
-                                 quote(vq4_command({"-q", "@/dev/tty"})) + " /dev/null");
+                                 quote(command({"-q", "@/dev/tty"})) + " /dev/null");
     EXPECT_NE(result.out.find("vq4> vq4> "), std::string::npos) << result.out;
     EXPECT_EQ(result.only().lines, (Lines{"-q", "a.c", "\"b c\""}));
 }
@@ -330,13 +322,13 @@ TEST_F(FrontEnd, DriverStartsWithEveryDefaultDispositionWhateverTheFrontEndInher
     install_script("lumc", "exec grep -E '^Sig(Ign|Blk)' /proc/self/status >" +
                                quote((root_ / "masks").string()));
     RunResult result =
-        run_shell("(sleep 0.3; " + vq4_command({"-v", "a.c"}) + " </dev/null; echo $? >" +
+        run_shell("(sleep 0.3; " + command({"-v", "a.c"}) + " </dev/null; echo $? >" +
                   quote((root_ / "vq4-status").string()) + ") | true");
     EXPECT_EQ(read_file(root_ / "vq4-status"), "0\n");
     // The C library's launcher leaves its own two real-time signals (32 and
     // 33, which no program may use) ignored; every other one is default.
     EXPECT_EQ(read_file(root_ / "masks"), "SigBlk:\t0000000000000000\nSigIgn:\t0000000180000000\n");
-    result = run_shell("(trap '' CHLD; exec " + vq4_command({"-q", "a.c"}) + ") </dev/null");
+    result = run_shell("(trap '' CHLD; exec " + command({"-q", "a.c"}) + ") </dev/null");
     EXPECT_EQ(result.status, 0) << result.out;
     EXPECT_EQ(result.out, "");
 }
@@ -351,7 +343,7 @@ TEST_F(FrontEnd, ACommandFileThatCannotBeOpenedIsPassedOnAndTheDriverKeepsItsSta
     std::ofstream(root_ / "record").close();
     fs::permissions(root_ / "record", fs::perms::all);
     RunResult result = run_shell(
-        kAsNobody + vq4_command({"-q", "@secret.cmd", "a.c"}, {"VQ4_E2E_DRIVER_STDERR=oops"}) +
+        kAsNobody + command({"-q", "@secret.cmd", "a.c"}, {"VQ4_E2E_DRIVER_STDERR=oops"}) +
         " </dev/null");
     EXPECT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_EQ(result.only().lines, (Lines{"-q", "@secret.cmd", "a.c"}));
@@ -427,8 +419,7 @@ TEST_F(FrontEnd, SignalsToTheFrontEndWhileTheDriverRunsReachTheDriverAndEndTheRu
         // gone (a driver that got the signal is gone before that).
         // The front end runs without the timeout wrapper, so that the signal
         // reaches it directly, with the dispositions of a foreground program.
-        std::string front =
-            vq4_command({"a.c"}, {"VQ4_E2E_DRIVER_WAIT=" + work("running").string()});
+        std::string front = command({"a.c"}, {"VQ4_E2E_DRIVER_WAIT=" + work("running").string()});
         front.replace(0, front.find(" env ") + 4, "env --default-signal=INT,QUIT");
         RunResult result = run_shell(
             "{ " + front +

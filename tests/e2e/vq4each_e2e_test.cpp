@@ -12,9 +12,7 @@ class EachFile : public Installation {
         Installation::SetUp();
         fs::copy_file(built("VQ4_E2E_EACH", VQ4_E2E_EACH),
                       root_ / ("vq4/v9.9/bin/vq4each" + exe()));
-    }
-    RunResult run(const Lines &args, const Lines &env = {}) {
-        return run_shell(command("vq4each", args, env) + " </dev/null");
+        program_ = "vq4each";
     }
 };
 
@@ -83,7 +81,7 @@ TEST_F(EachFile, InterruptEndsItWithTheSignalNumberAndItsOwnStreamsBack) {
     // The driver makes the marker once it runs; the tool, swallowing its
     // output, is interrupted then.
     std::string wait = "VQ4_E2E_DRIVER_WAIT=" + work("running").string();
-    RunResult result = run_shell("{ " + command("vq4each", {"-q", "--driver=lumc", "a.c"}, {wait}) +
+    RunResult result = run_shell("{ " + command({"-q", "--driver=lumc", "a.c"}, {wait}) +
                                  " </dev/null & pid=$!; for i in $(seq 600); do"
                                  " [ -e running ] && break; sleep 0.1; done;"
                                  " kill -INT $pid; wait $pid; }");

@@ -323,13 +323,10 @@ TEST_F(Alert, TypedReportsPlainLinesAndTheirLimits) {
 }
 
 int g_hook_calls;
-void count_hook(uint32_t, va_list *) {
-    ++g_hook_calls;
-}
 
 TEST_F(Alert, HookRunsBeforePrintedReportsAndAlertsEchoIntoTheDebugFile) {
     g_hook_calls = 0;
-    alert_set_hook(count_hook);
+    alert_set_hook([](uint32_t, va_list *) { ++g_hook_calls; });
     alert_msg(917);
     alert_msg_once(908, 1);
     alert_typed("M", "x");

@@ -53,41 +53,37 @@ long temporaries() {
 
 TEST(CmdlineSpawnTest, ModeAndLengthChooseTheCommandFileAndLevelTheEcho) {
     const std::string fits(os_cmdline_limit() - CHILD.size() - 1, 'w'), over = fits + "w";
-    const struct {
-        uint32_t mode;
-        Strings args;
-        bool via_file = false;
-        int32_t level = 0;
-    } rows[] = {
-        {CMDLINE_FILE_WHEN_LONG, {fits}},
-        {CMDLINE_FILE_WHEN_LONG, {over}, true},
-        {CMDLINE_FILE_NEVER, {over}},
-        {7, {"a"}},
+    // Mode, arguments, whether a command file hands them over, echo level.
+    const std::tuple<uint32_t, Strings, bool, int32_t> rows[] = {
+        {CMDLINE_FILE_WHEN_LONG, {fits}, false, 0},
+        {CMDLINE_FILE_WHEN_LONG, {over}, true, 0},
+        {CMDLINE_FILE_NEVER, {over}, false, 0},
+        {7, {"a"}, false, 0},
         // What the reader takes back unchanged: blanks, quotes, backslashes.
         {CMDLINE_FILE_ALWAYS,
          {"two words", "it's", "say \"hi\"", "C:\\dir\\a.c", "a\\\\b", "end\\", "x\\ y", " lead"},
          true,
          1},
     };
-    for (const auto &row : rows) {
-        Launch launch = spawn(row.args, row.mode, row.level);
+    for (const auto &[mode, args, via_file, level] : rows) {
+        Launch launch = spawn(args, mode, level);
         std::smatch at;
         std::regex_search(launch.out, at, std::regex("\\[@(\\S+vq4_tmp_\\d+\\.cmd)\\]\n"));
         std::string joined, file = at.str(1), printed;
-        for (const std::string &arg : row.args)
+        for (const std::string &arg : args)
             joined += (joined.empty() ? "" : " ") + arg, printed += "[" + arg + "]\n";
-        SCOPED_TRACE(::testing::Message() << "mode " << row.mode << " " << joined.substr(0, 9));
+        SCOPED_TRACE(::testing::Message() << "mode " << mode << " " << joined.substr(0, 9));
         EXPECT_EQ(launch.status, 0);
-        EXPECT_EQ(file.empty(), !row.via_file);
-        EXPECT_EQ(launch.out, (row.level > 0 ? CHILD + " @" + file + " [ " + joined + " ]\n" : "") +
-                                  (row.via_file ? "[@" + file + "]\n" : printed) + "after\n");
-        if (row.level == 0)
+        EXPECT_EQ(file.empty(), !via_file);
+        EXPECT_EQ(launch.out, (level > 0 ? CHILD + " @" + file + " [ " + joined + " ]\n" : "") +
+                                  (via_file ? "[@" + file + "]\n" : printed) + "after\n");
+        if (level == 0)
             continue;
         EXPECT_TRUE(read_file(host(file)).starts_with("\"two\\ words\"\nit\\'s\n"));
         EXPECT_NE(std::freopen(host(file).string().c_str(), "r", stdin), nullptr);
         int32_t count = 0;
         char **tokens = cmdline_read_args("prog", &count);
-        EXPECT_EQ(Strings(tokens + 1, tokens + count), row.args);
+        EXPECT_EQ(Strings(tokens + 1, tokens + count), args);
     }
 }
 

@@ -106,6 +106,8 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         {{"--std=c99", "--vq4cc"}, {"--std=c99", "--vq4cc"}},
         {{"a.c", "--vqdebug=on"}, {"--vqdebug=default,on,num:1", "a.c"}}, // debug first
         {{"a\\ b", "x\\\\y", "\\q", ""}, {"\"a b\"", "x\\y", "\\q"}},
+        {{"\\\"q\\'", "trailing\\", "@", "@missing\\ file.cmd"},
+         {"\\\"q'", "trailing\\", "@", "\"@missing\\ file.cmd\""}},
         {many, many},
         {{"first", "@outer.cmd", "after"},
          {"first", "--CHIP=18F4520", "\"two words\"", "x.c", "its", "deep.c", "last", "after"},

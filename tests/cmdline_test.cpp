@@ -49,18 +49,12 @@ class CmdlineTest : public ::testing::Test {
 // Quotes, four backslashes, escaped quotes, tabs between quotes, empty
 // files and long lines are also proven end to end through the drivers.
 const std::pair<const char *, Strings> TOKEN_CASES[] = {
-    {"a  b\n", {"a", "", "b"}},
-    {"a\tb\n", {"a", "b"}},
-    {"a", {"a"}},
-    {"\n", {""}},
-    {"'say \"hi\"'\n", {"say \"hi\""}},
-    {"a\\ b\n", {"a b"}},
-    {"\\ \n", {" "}},
-    {"end\\\n", {"end"}},
-    {"\"unterminated quote\n", {"unterminated quote"}},
-    {"a\\\tb\n", {"a", "\\b"}},
-    {"a b\r\n", {"a", "b"}},
-    {"\"open\nb c\n", {"open", "b", "c"}},
+    // clang-format off
+    {"a  b\n", {"a", "", "b"}}, {"a\tb\n", {"a", "b"}}, {"a", {"a"}}, {"\n", {""}},
+    {"'say \"hi\"'\n", {"say \"hi\""}}, {"a\\ b\n", {"a b"}}, {"\\ \n", {" "}},
+    {"end\\\n", {"end"}}, {"\"unterminated quote\n", {"unterminated quote"}},
+    {"a\\\tb\n", {"a", "\\b"}}, {"a b\r\n", {"a", "b"}}, {"\"open\nb c\n", {"open", "b", "c"}},
+    // clang-format on
 };
 
 // Token length and count limits are covered end to end; here also a cut

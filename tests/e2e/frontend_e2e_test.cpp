@@ -89,20 +89,17 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     const Lines chips = {"--chip=16f84", "--chip=18f452", "--chip=12c508"};
     const std::string xml = "--summary=+xml";
     const DriverCase cases[] = {
-        {{"--chip=16f84"}, {"--chip=16f84"}},
-        {{"--CHIP=18F452"}, {"--CHIP=18F452"}, "lumc18"},
-        {chips, chips, "lumc18"},
-        {{"--bins=debug"}, {}, "lumcd"},
+        // clang-format off
+        {{"--chip=16f84"}, {"--chip=16f84"}}, {{"--CHIP=18F452"}, {"--CHIP=18F452"}, "lumc18"},
+        {chips, chips, "lumc18"}, {{"--bins=debug"}, {}, "lumcd"},
         {{"--bins=debug", "a.c", "--chip=18f452"}, {"a.c", "--chip=18f452"}, "lumc18d"},
         {{"--BINS=DEBUG", "--bins=release", "--chip=18f452"}, {"--chip=18f452"}, "lumc18"},
         {{"--MemorySummary", "o", "a.c"}, {xml, "--summarydir=o", "a.c"}},
         {{"--memorysummary", "-v", "out"}, {xml, "-v", "out"}},
         {{"--memorysummary"}, {xml}},
         {{"--memorysummary", "@no.cmd"}, {xml, "--summarydir=@no.cmd"}},
-        {{"--ext=ejm", "--ejm", "a.c"}, {"a.c", "--ccmode=ejm"}},
-        {{"--EXT=Iar"}, {"--ccmode=iar"}},
-        {{"--ext=vq4"}, {}},
-        {{"--ejm", "--EJM"}, {"--ccmode=ejm"}},
+        {{"--ext=ejm", "--ejm", "a.c"}, {"a.c", "--ccmode=ejm"}}, {{"--EXT=Iar"}, {"--ccmode=iar"}},
+        {{"--ext=vq4"}, {}}, {{"--ejm", "--EJM"}, {"--ccmode=ejm"}},
         {{"--std=c99", "--vq4cc"}, {"--std=c99", "--vq4cc"}},
         {{"a.c", "--vqdebug=on"}, {"--vqdebug=default,on,num:1", "a.c"}}, // debug first
         {{"a\\ b", "x\\\\y", "\\q", ""}, {"\"a b\"", "x\\y", "\\q"}},
@@ -112,21 +109,16 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         {{"first", "@outer.cmd", "after"},
          {"first", "--CHIP=18F4520", "\"two words\"", "x.c", "its", "deep.c", "last", "after"},
          "lumc18"},
-        {{"@four.cmd"}, {"a\\b"}},
-        {{"@empty.cmd", "a.c"}, {"a.c"}},
-        {{"@missing.cmd", "a.c"}, {"@missing.cmd", "a.c"}},
-        {{"@k2047.cmd"}, {k2047}},
+        {{"@four.cmd"}, {"a\\b"}}, {{"@empty.cmd", "a.c"}, {"a.c"}},
+        {{"@missing.cmd", "a.c"}, {"@missing.cmd", "a.c"}}, {{"@k2047.cmd"}, {k2047}},
         {{"@k2048.cmd"}, {k2047, "next"}, "lumc", "(917) argument too long\n"},
-        {{"@big.cmd"}, big},
-        {{"@d0.cmd"}, deep},
+        {{"@big.cmd"}, big}, {{"@d0.cmd"}, deep},
         // The front end reports a repeat first; the driver, reading the same
         // '@' argument from its own command file, reports it again.
         {{"@self.cmd"}, {"a.c", "@self.cmd", "b.c"}, "lumc", repeat("self.cmd")},
         // A file is read again once its expansion has ended.
         {{"@a.cmd", "@b.cmd"},
-         {"from-a", "from-b", "@./a.cmd", "from-b", "from-a", "@b.cmd"},
-         "lumc",
-         repeat("./a.cmd")},
+         {"from-a", "from-b", "@./a.cmd", "from-b", "from-a", "@b.cmd"}, "lumc", repeat("./a.cmd")},
         {{"@bs.cmd"}, {"x", "@.\\bs.cmd"}, "lumc", repeat(".\\bs.cmd")},
         {{"@scan.cmd"}, {"-DTARGET=--CHIP=18f452", "@scan.cmd"}, "lumc18", "(2089)"},
         {{"@first.cmd"}, {"-DX=--chip=16f84", "@first.cmd", "-DY=--chip=18f452"}, "lumc", "(2089)"},
@@ -135,9 +127,9 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
         // CR LF lines read as text lines, the CR at the reader's chunk end too.
         {{"@crlf.cmd"}, {k1022, "next"}},
         // Neither read as empty nor waited for: kept as they are, at once.
-        {{"@adir.cmd"}, {"@adir.cmd"}},
-        {{"@fifo.cmd"}, {"@fifo.cmd"}},
+        {{"@adir.cmd"}, {"@adir.cmd"}}, {{"@fifo.cmd"}, {"@fifo.cmd"}},
         {{"@/dev/zero"}, {"@/dev/zero"}},
+        // clang-format on
     };
     for (const DriverCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args).substr(0, 80));
@@ -249,15 +241,11 @@ TEST_F(FrontEnd, ErrorFileOptionFormsSetTheFileAndTakeDriverAndFrontEndLinesInOr
 TEST_F(FrontEnd, LaunchStepsAreTracedIntoTheDebugOutFile) {
     EXPECT_EQ(run({"--vqdebug=on,out:trace.out", "a b", std::string(7200, 'L'), "-q"}).status, 0);
     std::string trace = read_text(work("trace.out"));
-    for (const char *expected : {
-             "ENTER vq4_spawn()",
-             "Forced use of command file\n",
-             "Command line length is too long for OS (",
-             "Command file name: \"",
-             "Writing option to command file: \"a b\"\n",
-             "Executing: ",
-             "EXIT vq4_spawn() -> Execution returned 0\n",
-         })
+    for (const char *expected :
+         {"ENTER vq4_spawn()", "Forced use of command file\n",
+          "Command line length is too long for OS (", "Command file name: \"",
+          "Writing option to command file: \"a b\"\n",
+          "Executing: ", "EXIT vq4_spawn() -> Execution returned 0\n"})
         EXPECT_NE(trace.find(expected), std::string::npos) << expected;
     run({"--vqdebug=on,out:trace.out", "-q"});
     EXPECT_EQ(read_text(work("trace.out")).find("too long for OS"), std::string::npos);

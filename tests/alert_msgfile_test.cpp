@@ -211,11 +211,8 @@ TEST_F(MessageFiles, LinesWithCarriageReturnsReadAsTextLinesAtEveryLength) {
 }
 
 TEST_F(MessageFiles, NewerFileChangesTextsAndIgnoresUnknownNumbers) {
-    EXPECT_EQ(text_of(908), text_of(3000)); // before any catalogue
-    EXPECT_FALSE(alert_valid_num(1));
+    EXPECT_FALSE(alert_valid_num(1)); // before any catalogue
     alert_init();
-    EXPECT_STREQ(alert_msg_file(), alert_builtin_name());
-    EXPECT_EQ(text_of(1444), "respecified C extension from \"%s\" to \"%s\" ");
     EXPECT_TRUE(alert_valid_num(2101));
     EXPECT_FALSE(alert_valid_num(2102));
 
@@ -238,12 +235,10 @@ TEST_F(MessageFiles, NewerFileChangesTextsAndIgnoresUnknownNumbers) {
 // is traced with its argument and result.
 TEST_F(MessageFiles, VersionsAndTracedQueries) {
     const std::pair<const char *, uint64_t> versions[] = {
-        {"C:\\x\\dat\\20990101000000_en.msgs", 20990101000000ull},
-        {"/x/y/123_de.msgs", 123},
-        {"en_msgs.txt", 0},
-        {"dir\\_en.msgs", 0},
-        {"7.msgs", 7},
-        {"12\\x_en.msgs", 0}};
+        // clang-format off
+        {"C:\\x\\dat\\20990101000000_en.msgs", 20990101000000ull}, {"/x/y/123_de.msgs", 123},
+        {"en_msgs.txt", 0}, {"dir\\_en.msgs", 0}, {"7.msgs", 7}, {"12\\x_en.msgs", 0}};
+    // clang-format on
     for (const auto &[path, version] : versions)
         EXPECT_EQ(getMsgFileVersion(path), version) << path;
     alert_init();

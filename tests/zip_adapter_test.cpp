@@ -19,29 +19,28 @@ namespace {
 // Windows machine has no zip library unless one was installed beside the
 // programs: there no row opens an archive.
 TEST(ZipAdapterLoadDeathTest, OpeningFailsOnlyWhenNoLibraryLoadsAndLeavesTheFilesAlone) {
-    const struct {
-        const char *what;
-        bool open_fails, symbol_missing, loads, read = false;
-    } rows[] = {
-        {"nothing refused", false, false, true},
-        {"first name cannot be opened", true, false, true},
-        {"first library lacks an entry point", false, true, true},
-        {"no library with every entry point", true, true, false},
-        {"no library to read with", true, true, false, true},
+    // What a row refuses, whether a library then loads and whether it reads.
+    const std::tuple<const char *, bool, bool, bool, bool> rows[] = {
+        {"nothing", false, false, true, false},
+        {"the first name's load", true, false, true, false},
+        {"an entry point of the first library", false, true, true, false},
+        {"both", true, true, false, false},
+        {"both, reading", true, true, false, true},
     };
     ScratchDir dir(true);
     write_file("old.zip", "old");
-    for (const auto &r : rows) {
-        expect_in_fresh_process([&r] {
-            if (r.open_fails)
+    for (const auto &row : rows) {
+        expect_in_fresh_process([&row] {
+            const auto &[refused, open_fails, symbol_missing, loads, read] = row;
+            if (open_fails)
                 plat_fail_next(PLAT_CALL_DLOPEN, ENOENT);
-            if (r.symbol_missing)
+            if (symbol_missing)
                 plat_fail_next(PLAT_CALL_DLSYM, ENOENT);
             mz_zip_archive zip{};
-            bool opened = r.read ? mz_zip_reader_init_file(&zip, "old.zip", 0)
-                                 : mz_zip_writer_init_file(&zip, "new.zip", 0);
+            bool opened = read ? mz_zip_reader_init_file(&zip, "old.zip", 0)
+                               : mz_zip_writer_init_file(&zip, "new.zip", 0);
             bool changed = fs::exists("new.zip") || read_file("old.zip") != "old";
-            return opened == (r.loads && !PLAT_HOST_WINDOWS) && !changed ? "" : std::string(r.what);
+            return opened == (loads && !PLAT_HOST_WINDOWS) && !changed ? "" : std::string(refused);
         });
     }
 }

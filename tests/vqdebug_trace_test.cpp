@@ -110,9 +110,7 @@ std::string address(const void *p) {
 
 TEST_F(TraceOutput, HexdumpOnTheHeaderLineOrOnePerLineWithPaddedCharacters) {
     const unsigned char few[] = {'A', 'b', 0x00, 0xFF, '~'};
-    unsigned char many[20];
-    for (int i = 0; i < 20; ++i)
-        many[i] = static_cast<unsigned char>('a' + i);
+    const unsigned char many[] = "abcdefghijklmnopqrst"; // 20 bytes dumped
     db_hexdump("buf", few, 5, 16, 1, "d.c", 5);
     db_hexdump("buf", many, 20, 16, 1, "d.c", 5);
     db_hexdump("buf", few, 2, 16, 0, "d.c", 5);

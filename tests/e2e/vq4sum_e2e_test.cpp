@@ -8,11 +8,9 @@ namespace {
 TEST(Vq4Sum, WritesAndChecksAListOfATree) {
     const fs::path dir = e2e::fresh_dir("vq4sum_e2e_");
     // Runs vq4sum with args (already quoted for the shell) inside dir.
-    auto vq4sum = [&dir](const std::string &args) {
-        return e2e::run_in(dir,
-                           e2e::program_words(e2e::built("VQ4_E2E_SUM", VQ4_E2E_SUM)) + " " + args +
-                               " </dev/null",
-                           dir);
+    const std::string program = e2e::program_words(e2e::built("VQ4_E2E_SUM", VQ4_E2E_SUM));
+    auto vq4sum = [&](const std::string &args) {
+        return e2e::run_in(dir, program + " " + args + " </dev/null", dir);
     };
     fs::create_directories(dir / "tree" / "sub");
     std::ofstream(dir / "tree" / "a.c") << "int a;\n";

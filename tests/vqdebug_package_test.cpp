@@ -44,8 +44,6 @@ TEST_F(DebugPackage, EntriesAreDeflatedUnderTheirArchiveNamesAndLaterRunsAppend)
     parse("--vqdebug=zip");
     EXPECT_EQ(add("missing.txt"), "");
     EXPECT_FALSE(fs::exists("vq4_package.zip"));
-    fs::create_directories("C:/work");
-    fs::create_directories("dir");
     write_file("C:/work/a.c", "int a;");
     write_file("dir/b.txt", "b");
     EXPECT_EQ(add("a.txt", "from the test"), "");

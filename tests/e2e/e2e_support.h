@@ -210,8 +210,7 @@ class Installation : public ::testing::Test {
     }
     fs::path work(const std::string &name) const { return root_ / work_ / name; }
 
-    const fs::path root_ =
-        fs::temp_directory_path() / ("vq4-e2e-" + std::to_string(std::random_device()()));
+    const fs::path root_ = fresh_dir("vq4-e2e-");
     const fs::path bin_ = "vq4/v9.9/lum/bin", temp_ = "temp", work_ = "work";
     const char *program_ = "vq4"; // the program under test
 };

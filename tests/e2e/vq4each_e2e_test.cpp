@@ -20,8 +20,8 @@ struct EachCase {
     Lines args;
     std::vector<Lines> parsed; // what each driver run was given, in order
     const char *driver = "lumc";
+    std::string err = ""; // what the tool reports
     Lines env = {};
-    std::string err = "";
 };
 
 TEST_F(EachFile, EveryFileGetsARunWithEveryOptionAndFailuresAreCounted) {
@@ -29,23 +29,18 @@ TEST_F(EachFile, EveryFileGetsARunWithEveryOptionAndFailuresAreCounted) {
     // The tool names itself as it was started: by its file name.
     const std::string each = "vq4each" + exe() + ": ", failed = " failed with status 1\n";
     const EachCase cases[] = {
+        // clang-format off
         {{"--chip=16f84", "a.c", "b.c"}, {{"--chip=16f84", "a.c"}, {"--chip=16f84", "b.c"}}},
         {{"@list.cmd"}, {{"--chip=18f452", "a.c"}, {"--chip=18f452", "my file.c"}}, "lumc18"},
-        {{"--driver=lumc18", "-q", "a.c"},
-         {{"a.c"}},
-         "lumc18",
+        {{"--driver=lumc18", "-q", "a.c"}, {{"a.c"}}, "lumc18", "",
          {"VQ4_E2E_DRIVER_STDERR=swallowed"}},
-        {{"a.c", "b.c", "c.c"},
-         {{"a.c"}, {"b.c"}, {"c.c"}},
-         "lumc",
-         {"VQ4_E2E_DRIVER_EXITS=5,0,6"},
-         each + "a.c:" + failed + each + "c.c:" + failed + each + "2 of 3 files failed\n"},
-        {{"--driver=none", "a.c"},
-         {},
-         "",
-         {},
+        {{"a.c", "b.c", "c.c"}, {{"a.c"}, {"b.c"}, {"c.c"}}, "lumc",
+         each + "a.c:" + failed + each + "c.c:" + failed + each + "2 of 3 files failed\n",
+         {"VQ4_E2E_DRIVER_EXITS=5,0,6"}},
+        {{"--driver=none", "a.c"}, {}, "",
          each + "a.c: " + (root_ / bin_ / "none").string() + " could not be started\n"},
-        {{"-v"}, {}, "", {}, each + "fatal error: no input files\nprogram terminated.\n"},
+        {{"-v"}, {}, "", each + "fatal error: no input files\nprogram terminated.\n"},
+        // clang-format on
     };
     for (const EachCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -9,6 +9,7 @@
 #include "common/stringcache.h"
 #include "common/vector.h"
 #include "platform/platform.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +40,6 @@ Lines lines_of(vec *v) {
     for (uint32_t i = 0; i < vec_size(v); ++i)
         out.emplace_back(static_cast<const char *>(vec_get(v, i)));
     return out;
-}
-
-std::string read_file(const fs::path &path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
 }
 
 // Each test starts with the front end's settings at their start, in its own
@@ -131,7 +126,7 @@ TEST_F(FrontEndUnit, TheChipScanStopsAtTheFirstLineWithAChipOption) {
 TEST_F(FrontEndUnit, TheCommandFileWriterReportsAFailedOpenOrClose) {
     vec *argv = vector_of({"prog", "plain", "two words", "say\"hi\""});
     ASSERT_TRUE(vq4_write_command_file(path("ok.cmd").c_str(), argv));
-    EXPECT_EQ(read_file(path("ok.cmd")), "plain\n\"two words\"\nsay\\\"hi\\\"\n");
+    EXPECT_EQ(test_support::read_text(path("ok.cmd")), "plain\n\"two words\"\nsay\\\"hi\\\"\n");
     for (plat_call call : {PLAT_CALL_FOPEN, PLAT_CALL_FCLOSE}) {
         plat_fail_next(call, EIO);
         EXPECT_FALSE(vq4_write_command_file(path("failed.cmd").c_str(), argv)) << call;
@@ -167,8 +162,10 @@ TEST_F(FrontEndUnit, ADriverRunGivesTrueOnlyForStatusZero) {
     EXPECT_EQ(lines_of(args), Lines{"a.c"}); // the caller's list is not changed
     verbosity = 0;
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(run_driver("/bin/false", args));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "(908) exit status = 1\n");
+    plat_putenv("VQ4_TEST_CHILD_STATUS=3");
+    EXPECT_FALSE(run_driver(VQ4_TEST_CHILD, args));
+    plat_putenv("VQ4_TEST_CHILD_STATUS=");
+    EXPECT_TRUE(::testing::internal::GetCapturedStdout().ends_with("]\n(908) exit status = 3\n"));
 }
 
 TEST_F(FrontEndUnitDeathTest, LaunchFailuresAreFatal) {

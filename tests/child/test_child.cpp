@@ -4,7 +4,8 @@
 // Usage, by the first argument:
 //   (none), or anything that is not a command below (for example "args"):
 //       prints every argument after argv[0], each on its own line as "[%s]",
-//       and exits with 0. "vq4_test_child args a b" prints [args] [a] [b].
+//       and exits with 0 (or with the status VQ4_TEST_CHILD_STATUS names). "vq4_test_child args a
+//       b" prints [args] [a] [b].
 //   otherwise a sequence of commands, run in order, then exit 0:
 //       out TEXT     writes TEXT and a newline to standard output
 //       err TEXT     writes TEXT and a newline to standard error
@@ -40,7 +41,8 @@ int main(int argc, char **argv) {
         std::find(std::begin(commands), std::end(commands), argv[1]) == std::end(commands)) {
         for (int i = 1; i < argc; ++i)
             std::printf("[%s]\n", argv[i]);
-        return 0;
+        const char *status = std::getenv("VQ4_TEST_CHILD_STATUS");
+        return status != nullptr ? std::atoi(status) : 0;
     }
     for (int i = 1; i < argc; i += 2) {
         const std::string_view command = argv[i];

@@ -256,7 +256,7 @@ TEST(AlertTemplates, AVariableSetButEmptyIsAnEmptyTemplate) {
     std::string command = std::string("ZEB_ERR_FORMAT= ") + VQ4_TEST_CHILD + " alert 908 2>'" +
                           tree.host("out.txt").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(read_file(tree.host("out.txt")), "\n");
+    EXPECT_EQ(read_text(tree.host("out.txt")), "\n");
 }
 
 TEST_F(Alert, TemplateCodes) {

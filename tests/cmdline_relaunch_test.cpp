@@ -79,7 +79,7 @@ TEST(CmdlineSpawnTest, ModeAndLengthChooseTheCommandFileAndLevelTheEcho) {
                                   (via_file ? "[@" + file + "]\n" : printed) + "after\n");
         if (level == 0)
             continue;
-        EXPECT_TRUE(read_file(host(file)).starts_with("\"two\\ words\"\nit\\'s\n"));
+        EXPECT_TRUE(read_text(host(file)).starts_with("\"two\\ words\"\nit\\'s\n"));
         EXPECT_NE(std::freopen(host(file).string().c_str(), "r", stdin), nullptr);
         int32_t count = 0;
         char **tokens = cmdline_read_args("prog", &count);

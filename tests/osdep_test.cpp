@@ -213,6 +213,7 @@ TEST(OsSignalDeathTest, HandlerRestoresTheSavedStreams) {
     fs::path saved = scratch.path() / "saved_stdout", redirected = scratch.path() / "redirected";
     EXPECT_EXIT(
         {
+            std::fflush(stdout); // what the test program wrote so far is not the handler's
             plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
             os_install_signals();
             FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");

@@ -25,6 +25,25 @@ namespace test_support {
 
 namespace fs = std::filesystem;
 
+// Every test program runs with TEMP naming an absolute directory: without
+// it the private temporary directory is named relative to the current
+// directory, and a test that changes directory would lose it for the tests
+// after it in the same process.
+//
+// Death tests run in a fresh copy of the program: a forked child would run
+// the parent's exit handler and remove the private temporary directory that
+// the tests after it still use.
+class TestProcess : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (std::getenv("TEMP") == nullptr)
+            plat_putenv(("TEMP=" + fs::temp_directory_path().string()).c_str());
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+    }
+};
+inline ::testing::Environment *const test_process =
+    ::testing::AddGlobalTestEnvironment(new TestProcess);
+
 // ---- Files ------------------------------------------------------------------------
 
 // The bytes of a file as they are; "" when it cannot be read.

@@ -8,11 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <string>
 #include <vector>
 
 using namespace test_support;
@@ -170,22 +166,15 @@ TEST(UxmlRead, EveryCutOfADocumentIsRejected) {
     }
 }
 
-TEST(UxmlRoundTrip, WrittenTreesReadBackAndPassXmllint) {
-    const Node nested{
-        "r", "", {}, {{"c", "t", {{"k", "v"}}, {{"d", "u", {}, {{"e", "", {}, {}}}}}}}};
-    const bool xmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
-    ScratchDir dir;
-    for (const Node &tree : {kSample, nested}) {
-        std::string text = write(tree);
-        EXPECT_EQ(read(text), tree);
-        std::ofstream(dir.path() / "doc.xml") << text;
-        if (xmllint) {
-            std::string check = "xmllint --noout '" + (dir.path() / "doc.xml").string() + "'";
-            EXPECT_EQ(std::system(check.c_str()), 0) << text;
-        }
-    }
-    if (!xmllint)
+TEST(UxmlRoundTrip, AWrittenTreeReadsBackAndPassesXmllint) {
+    std::string text = write(kSample);
+    EXPECT_EQ(read(text), kSample);
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils)";
+    ScratchDir dir;
+    dir.write("doc.xml", text);
+    std::string check = "xmllint --noout '" + dir.host("doc.xml").string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << text;
 }
 
 // Reads, writes and frees 100,000 levels; a failing cut at the deepest
@@ -235,8 +224,8 @@ TEST(UxmlDepth, AHundredThousandLevelsFitAOneMegabyteStack) {
 
 TEST(UxmlWrite, AFailingWriteIsReported) {
     ScratchDir dir;
-    std::ofstream(dir.path() / "ro") << "x";
-    FILE *readonly = std::fopen((dir.path() / "ro").string().c_str(), "r");
+    dir.write("ro", "x");
+    FILE *readonly = std::fopen(dir.host("ro").string().c_str(), "r");
     uxml_element *root = build(kSample);
     EXPECT_FALSE(uxml_write(root, readonly));
     EXPECT_FALSE(uxml_write(nullptr, readonly));

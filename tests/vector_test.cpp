@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,12 +27,6 @@ class VecTest : public testing::Test {
             vec_append(r, item(n));
         return r;
     }
-    static Items contents(const vec *r) {
-        Items out;
-        for (uint32_t i = 0; i < vec_size(r); ++i)
-            out.push_back(num(vec_get(r, i)));
-        return out;
-    }
     // Takes the next item the way every loop does; false once the loop has ended.
     static bool loop_step(vec *r, void **out) {
         int more = vec_iter_valid(r);
@@ -52,6 +43,10 @@ class VecTest : public testing::Test {
         for (void *it = nullptr; loop_step(r, &it);)
             rest.push_back(num(it));
         return rest;
+    }
+    static Items contents(vec *r) {
+        vec_iter_reset(r);
+        return rest_of_loop(r);
     }
 };
 using VecDeathTest = VecTest;

@@ -3,7 +3,6 @@
 // their limits, and entries that are not regular files.
 #include "common/fileutils.h"
 
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
 #include <utility>
 #include <vector>
 

@@ -5,7 +5,6 @@
 // it runs in a fresh child process (a death test in "threadsafe" style
 // re-runs the test in a new process) and the parent looks afterwards.
 #include "common/osdep.h"
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

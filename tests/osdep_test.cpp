@@ -4,7 +4,6 @@
 // such as "out TEXT", "err TEXT" and "exit N".
 #include "common/osdep.h"
 #include "common/vector.h"
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // handlers and shared libraries. Launch round trips, temporary directories,
 // directory creation and the failure switches are checked end to end through
 // their callers by the osdep and other module tests.
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

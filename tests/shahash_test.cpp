@@ -4,18 +4,13 @@
 #include "common/shahash.h"
 
 #include "common/vector.h"
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 using namespace test_support;

@@ -1,19 +1,14 @@
 // The skip list: order, lookups, clashes, tracking report and dumps.
 #include "common/skiplist.h"
 #include "common/vector.h"
-#include "common/vqdebug.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 using namespace test_support;
-
 
 namespace {
 

@@ -1,15 +1,10 @@
 #include "common/stringcache.h"
 
-#include "common/vqdebug.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 using namespace test_support;

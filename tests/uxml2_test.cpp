@@ -3,7 +3,6 @@
 // nesting.
 #include "common/uxml2.h"
 
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

@@ -93,16 +93,10 @@ TEST(ScInternTest, ATableGrownFarBeyondItsFirstSizeKeepsOnePointerPerText) {
         }
         // The figures show that the table grew and that texts shared slots'
         // neighbourhoods (probes longer than one).
-        FILE *out = std::tmpfile(), *saved = gFile;
-        gFile = out;
-        sc_report();
-        gFile = saved;
-        std::rewind(out);
+        std::istringstream report(debug_out_of(sc_report));
         unsigned strings = 0, slots = 0, probe = 0;
-        char line[256];
-        while (std::fgets(line, sizeof line, out) != nullptr)
-            std::sscanf(line, "# %u %u %u", &strings, &slots, &probe);
-        std::fclose(out);
+        for (std::string line; std::getline(report, line);)
+            std::sscanf(line.c_str(), "# %u %u %u", &strings, &slots, &probe);
         if (strings < 200000 || slots < strings || probe < 2)
             return "report: " + std::to_string(strings) + " strings, " + std::to_string(slots) +
                    " slots, longest probe " + std::to_string(probe);

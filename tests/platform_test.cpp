@@ -164,18 +164,14 @@ TEST(PlatformDir, FindFirstFileReportsTheNameAsStoredPreferringTheExactCase) {
                  {"missing\\x", nullptr, 0},
                  {"*", nullptr, 0}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.asked);
         plat_find_data data{};
         errno = 0;
         plat_find_handle h = plat_FindFirstFileA(scratch.win(c.asked).c_str(), &data);
-        if (c.found == nullptr) {
-            EXPECT_TRUE(h == nullptr && errno == ENOENT);
-            continue;
-        }
-        ASSERT_NE(h, nullptr);
-        EXPECT_STREQ(data.cFileName, c.found);
-        EXPECT_EQ(data.is_dir, c.is_dir);
-        EXPECT_NE(plat_FindClose(h), 0);
+        EXPECT_EQ(
+            std::tuple(std::string(h ? data.cFileName : "(none)"), data.is_dir, h ? 0 : errno),
+            std::tuple(std::string(c.found ? c.found : "(none)"), c.is_dir, c.found ? 0 : ENOENT))
+            << c.asked;
+        EXPECT_TRUE(h == nullptr || plat_FindClose(h) != 0);
     }
     EXPECT_EQ(plat_FindClose(nullptr), 0);
 }

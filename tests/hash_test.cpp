@@ -87,6 +87,7 @@ TEST_F(HashTest, ReplaceMovesTheEntryToTheChainEndAndRemoveKeepsItAsSpare) {
 TEST_F(HashTest, CopyAssignForeachAndClear) {
     h = table(2, 5);
     hash *c = hash_copy(h, __FILE__, __LINE__);
+    EXPECT_EQ(num(hash_lookup(c, ptr(2))), 20u); // the copy finds its own values
     hash_remove(h, ptr(2));
     hash *dest = hash_assign(table(9, 7), c, __FILE__, __LINE__);
     EXPECT_EQ(dest->size, 2u);

@@ -68,8 +68,8 @@ TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoublesPastTheNeed) {
         vec_append(sized, item(i));
         EXPECT_EQ(sized->capacity, i <= 3 ? 3u : 6u);
     }
-    vec_reserve(sized, 10); // capacity ends above the wanted size
-    EXPECT_EQ(sized->capacity, 12u);
+    vec_reserve(sized, 12); // capacity ends above the wanted size
+    EXPECT_EQ(sized->capacity, 24u);
     vec_destroy(sized);
     sized = vec_create(__FILE__, __LINE__);
     vec_set(sized, item(7), 25); // grows from nothing and leaves null gaps

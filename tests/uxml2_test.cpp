@@ -49,20 +49,14 @@ Node describe(const uxml_element *element) {
     return node;
 }
 
-std::string contents(FILE *file) {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        text += static_cast<char>(c);
-    return text;
-}
-
 std::string write(const Node &node) {
     uxml_element *root = build(node);
     FILE *file = std::tmpfile();
     EXPECT_TRUE(uxml_write(root, file));
     uxml_document_free(root);
-    std::string text = contents(file);
+    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    text.resize(std::fread(text.data(), 1, text.size(), file));
     std::fclose(file);
     return text;
 }

@@ -46,7 +46,6 @@ TEST_F(Tally, TheTopChangesOnlyWhenAKeyExceedsItAndARisingKeyEvictsTheLast) {
     char first[] = "k", second[] = "k";
     EXPECT_EQ(tally_add(t_, first), 1u);
     EXPECT_EQ(tally_add(t_, second), 1u) << "equal texts at different addresses are two keys";
-    // A rising key evicts the last of a full top list; clear starts again.
     tally_destroy(t_);
     make(2);
     for (int i = 0; i < 3; ++i)

@@ -151,22 +151,6 @@ TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
     EXPECT_TRUE(scratch.empty());
 }
 
-TEST(OsMkdirTest, CreatesThreeMissingLevelsAndEnsureDirFollowsTheTable) {
-    ScratchDir scratch;
-    std::string deep = scratch.win("a\\b\\c");
-    EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(scratch.path() / "a" / "b" / "c"));
-    EXPECT_EQ(os_mkdir_p(deep.c_str()), 1);
-    EXPECT_EQ(os_mkdir_p((scratch.write("file", "x") + "\\x\\y").c_str()), 1);
-    EXPECT_FALSE(fs::exists(scratch.path() / "file" / "x"));
-    EXPECT_EQ(os_ensure_dir(nullptr), -1);
-    EXPECT_EQ(os_ensure_dir("C:"), 0);
-    EXPECT_EQ(os_ensure_dir(scratch.str().c_str()), 0);
-    EXPECT_EQ(os_ensure_dir(scratch.win("file").c_str()), 1);
-    EXPECT_EQ(os_ensure_dir(scratch.win("new\\dir").c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
-}
-
 TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     ScratchDir scratch;
     const fs::path &s = scratch.path();
@@ -194,7 +178,7 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     EXPECT_TRUE(fs::exists(s / "t"));
 }
 
-TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
+TEST(OsFileQueryTest, ExistenceKindSizeExactCaseAndDirectoriesMadeByLevels) {
     ScratchDir scratch;
     std::string file = scratch.write("Five.TXT", "12345"), missing = scratch.win("missing"),
                 dir = scratch.str();
@@ -215,4 +199,17 @@ TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
     std::string shortened = take(os_short_path(f));
     EXPECT_TRUE(PLAT_HOST_WINDOWS ? fs::equivalent(shortened, file) : shortened == file)
         << shortened;
+    // Directories are made up to three missing levels deep.
+    std::string deep = scratch.win("a\\b\\c");
+    EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(scratch.path() / "a" / "b" / "c"));
+    EXPECT_EQ(os_mkdir_p(deep.c_str()), 1);
+    EXPECT_EQ(os_mkdir_p((file + "\\x\\y").c_str()), 1);
+    EXPECT_FALSE(fs::exists(scratch.host("Five.TXT\\x")));
+    EXPECT_EQ(os_ensure_dir(nullptr), -1);
+    EXPECT_EQ(os_ensure_dir("C:"), 0);
+    EXPECT_EQ(os_ensure_dir(d), 0);
+    EXPECT_EQ(os_ensure_dir(f), 1);
+    EXPECT_EQ(os_ensure_dir(scratch.win("new\\dir").c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
 }

@@ -149,7 +149,9 @@ TEST(PlatformDir, CreateDirectoryIsOwnerOnlyAndBackslashesReachTheHostAsSlashes)
     EXPECT_TRUE(scratch.empty());
 }
 
-TEST(PlatformDir, FindFirstFileReportsTheNameAsStoredPreferringTheExactCase) {
+// A lookup reports the name as stored, preferring the exact case; a short
+// path follows the Windows buffer conventions.
+TEST(PlatformDir, FindFirstFileAndShortPathFollowTheWindowsConventions) {
     ScratchDir scratch;
     for (const char *name : {"MixedCase.TXT", "a", "A"})
         scratch.write(name, "x");
@@ -174,10 +176,6 @@ TEST(PlatformDir, FindFirstFileReportsTheNameAsStoredPreferringTheExactCase) {
         EXPECT_TRUE(h == nullptr || plat_FindClose(h) != 0);
     }
     EXPECT_EQ(plat_FindClose(nullptr), 0);
-}
-
-TEST(PlatformDir, ShortPathFollowsTheWindowsBufferConventions) {
-    ScratchDir scratch;
     std::string path = scratch.write("long name.txt", "x");
     char small[4] = "abc";
     EXPECT_EQ(plat_GetShortPathNameA(path.c_str(), small, sizeof small), path.size() + 1);

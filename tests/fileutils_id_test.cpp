@@ -191,7 +191,7 @@ TEST(FileIdentification, EveryTruncationOfEachFormatIsNotRecognised) {
     EXPECT_EQ(open_descriptors(), descriptors);
 }
 
-TEST(FileIdentification, RecordsAreReadWholeUpToTheirLimits) {
+TEST(FileIdentification, RecordsAndStringsAreReadWholeUpToTheirLimits) {
     const struct {
         Bytes bytes;
         int whole, type;
@@ -216,15 +216,13 @@ TEST(FileIdentification, RecordsAreReadWholeUpToTheirLimits) {
             EXPECT_EQ(lacks(trace, c.trace ? c.trace : ""), "");
         });
     }
-}
-
-TEST(FileIdentification, StringsEndAtAZeroOrTheEndUpToTheirLimit) {
+    // A string ends at a zero or at the end, up to its limit.
     const Bytes most(31999, 'x'), over(32000, 'x');
-    const std::pair<Bytes, std::optional<Bytes>> cases[] = {
+    const std::pair<Bytes, std::optional<Bytes>> strings[] = {
         {Bytes("abc\0def", 7), "abc"}, {"abc", "abc"},       {"", ""}, {most + '\0', most},
         {over + '\0', std::nullopt},   {over, std::nullopt},
     };
-    for (const auto &[bytes, expected] : cases) {
+    for (const auto &[bytes, expected] : strings) {
         with_stream(bytes, [&](FILE *stream) {
             const char *text = getString(stream);
             EXPECT_EQ(text ? std::optional<Bytes>(text) : std::nullopt, expected) << bytes.size();

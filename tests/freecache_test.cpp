@@ -57,6 +57,7 @@ TEST_F(FreecacheTest, KeepsReleasedObjectsClearedLastInFirstOutUpToItsLimitAndDu
 TEST_F(FreecacheDeathTest, BadSizesAndMissingArgumentsFailTheirAssertions) {
     EXPECT_DEATH(freecache_create(0, 1), "Assertion failed: obj_size != 0, file .*freecache");
     EXPECT_DEATH(freecache_create(16, 0), "Assertion failed: max_objs != 0");
+    freecache_destroy(freecache_create(sizeof(void *), 1)); // the smallest size is allowed
     EXPECT_DEATH(freecache_create(sizeof(void *) - 1, 1),
                  "Assertion failed: obj_size >= sizeof \\(void\\*\\)");
     EXPECT_DEATH(freecache_release(nullptr, fc), "Assertion failed: fc != NULL");

@@ -71,6 +71,8 @@ TEST(OsSpawnTest, QuotesElementsInPlaceAndGivesTheExitStatusOrMinusOne) {
     EXPECT_STREQ(argv[1], "\"two words\"");
     EXPECT_STREQ(argv[2], "one");
     EXPECT_EQ(os_spawn(kChild, argv + 2), 7);
+    // No handlers were installed, so the launches installed none.
+    EXPECT_EQ(plat_signal(PLAT_SIGTERM, PLAT_SIG_DFL), PLAT_SIG_DFL);
     const char *empty[] = {nullptr};
     CaptureStdout();
     EXPECT_EQ(os_spawn(kChild, empty), 0);

@@ -36,7 +36,7 @@ std::string run(const char *program, std::vector<const char *> argv, intptr_t *s
 // ---------------------------------------------------------------------------
 // Command-line splitting and launching
 
-TEST(PlatformSplit, FollowsTheWindowsArgumentRules) {
+TEST(PlatformSplit, CommandLinesFollowTheWindowsRulesAndFileTextSplitsAtLineEnds) {
     const struct {
         const char *line;
         std::vector<std::string> expected;
@@ -61,19 +61,17 @@ TEST(PlatformSplit, FollowsTheWindowsArgumentRules) {
         EXPECT_EQ(items, c.expected) << "line: " << c.line;
         std::free(vec);
     }
-}
-
-TEST(PlatformSplit, CommandFileTextSplitsAtLineEndsOutsideQuotesOnly) {
+    // Command-file text splits at line ends outside quotes only.
     const struct {
         const char *text;
         std::vector<std::string> expected;
-    } cases[] = {{"", {}},
+    } texts[] = {{"", {}},
                  {"a\nb c\n\n", {"a", "b", "c"}},
                  {"\"x\n-DEVIL\"\n", {"x\n-DEVIL"}},
                  {"C:\\dir\\f.c\nsay\\\"hi\\\"\nit's\n", {"C:\\dir\\f.c", "say\"hi\"", "it's"}},
                  {"\"  blanks\tand tab \"\n", {"  blanks\tand tab "}},
                  {"prog\n", {"prog"}}}; // no element is a program name
-    for (const auto &c : cases) {
+    for (const auto &c : texts) {
         int count = -1;
         char **vec = plat_split_arguments(c.text, &count);
         EXPECT_EQ(std::vector<std::string>(vec, vec + count), c.expected) << c.text;
@@ -88,10 +86,8 @@ TEST(PlatformDir, LaunchStatusesFailuresAndBackslashedProgramPaths) {
     run(child_path, {child_path, "signal", std::to_string(SIGTERM).c_str()}, &status);
     EXPECT_EQ(status, 128 + SIGTERM);
     EXPECT_EQ(run(child_path, {child_path, "a b", "\\\""}, nullptr), "[a]\n[b]\n[\"]\n");
-    const char *direct[] = {child_path, "a b", "\\\"", nullptr};
-    ::testing::internal::CaptureStdout();
-    plat_spawn_direct(child_path, direct);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "[a b]\n[\\\"]\n"); // splits nothing
+    const char *direct[] = {child_path, "a b", "\\\"", nullptr}; // split by nobody
+    EXPECT_EQ(stdout_of([&] { plat_spawn_direct(child_path, direct); }), "[a b]\n[\\\"]\n");
     const std::string missing = scratch.win("missing"), plain = scratch.write("plain", "text\n");
     for (auto [program, error] : {std::pair{missing.c_str(), ENOENT}, {plain.c_str(), EACCES}}) {
         errno = 0;

@@ -142,20 +142,16 @@ TEST(OsPopenTest, BadVectorsGiveNullAndForeignStreamsStayOpen) {
 }
 
 TEST(OsTimeDeathTest, FirstCallFixesTheTimeZoneOnly) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            os_setenv("TZ", "UTC");
-            int64_t stored = 0;
-            int64_t now = os_time(&stored);
-            CHILD_CHECK(std::strcmp(std::getenv("TZ"), "EST0EDT") == 0 && stored == now);
-            CHILD_CHECK(now - static_cast<int64_t>(std::time(nullptr)) <= 1);
-            os_setenv("TZ", "UTC");
-            os_time(nullptr);
-            CHILD_CHECK(std::strcmp(std::getenv("TZ"), "UTC") == 0);
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
+    expect_in_fresh_process([] {
+        os_setenv("TZ", "UTC");
+        int64_t stored = 0, now = os_time(&stored);
+        if (std::string(std::getenv("TZ")) != "EST0EDT" || stored != now ||
+            now - static_cast<int64_t>(std::time(nullptr)) > 1)
+            return "first call: TZ " + std::string(std::getenv("TZ")) + ", " + std::to_string(now);
+        os_setenv("TZ", "UTC");
+        os_time(nullptr);
+        return std::string(std::string(std::getenv("TZ")) == "UTC" ? "" : "a later call set TZ");
+    });
 }
 
 TEST(OsNumCoresTest, EnvironmentOverridesOnlyWithANonZeroNumber) {

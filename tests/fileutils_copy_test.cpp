@@ -58,6 +58,7 @@ TEST(FileCopy, AWriteFailingPartWayLeavesNoPartialData) {
     std::string source = dir.win("big"), old = dir.win("old"), fresh = dir.win("new");
     if (std::getenv("VQ4_COPY_SIZE_LIMIT") != nullptr) {
         EXPECT_EQ(copyfile(source.c_str(), fresh.c_str()), 0);
+        EXPECT_EQ(copyfile(source.c_str(), dir.win("overwritten").c_str()), 0);
         EXPECT_EQ(appendfile(old.c_str(), source.c_str()), 0);
         EXPECT_EQ(copyfile(source.c_str(), "/dev/full"), 0); // a device stays as it is
         EXPECT_EQ(appendfile("/dev/full", source.c_str()), 0);
@@ -65,10 +66,11 @@ TEST(FileCopy, AWriteFailingPartWayLeavesNoPartialData) {
     }
     dir.write("big", std::string(20000, 'x'));
     dir.write("old", "kept\n");
+    dir.write("overwritten", "old contents\n");
     std::string child = std::string("trap '' XFSZ; ulimit -f 8 && VQ4_COPY_SIZE_LIMIT=1 '") +
                         plat_pgmptr() + "' --gtest_filter=FileCopy.AWriteFailing*";
     EXPECT_EQ(std::system(child.c_str()), 0);
-    EXPECT_FALSE(fs::exists(dir.host("new")));
+    EXPECT_FALSE(fs::exists(dir.host("new")) || fs::exists(dir.host("overwritten")));
     EXPECT_EQ(read_file(dir.host("old")), "kept\n");
 }
 

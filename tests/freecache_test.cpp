@@ -1,11 +1,10 @@
 #include "common/freecache.h"
 
+#include "tests/support.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+using namespace test_support;
 
 namespace {
 
@@ -23,7 +22,7 @@ using FreecacheDeathTest = FreecacheTest;
 
 } // namespace
 
-TEST_F(FreecacheTest, KeepsReleasedObjectsClearedLastInFirstOutUpToItsLimit) {
+TEST_F(FreecacheTest, KeepsReleasedObjectsClearedLastInFirstOutUpToItsLimitAndDumpsThem) {
     EXPECT_EQ(freecache_is_empty(fc), 1);
     Node *objs[3];
     for (Node *&o : objs)
@@ -35,6 +34,13 @@ TEST_F(FreecacheTest, KeepsReleasedObjectsClearedLastInFirstOutUpToItsLimit) {
     EXPECT_EQ(freecache_release(fc, objs[2]), 0u); // full: freed at once
     EXPECT_EQ(freecache_is_full(fc), 1);
     EXPECT_EQ(freecache_num_free(fc), 2u);
+    char want[512]; // the dump lists the fields and the kept objects, newest first
+    std::snprintf(want, sizeof want,
+                  "Freecache: %p\n\tobj_size: 32\n\tnum_free: 2\n\tmax_free: 2\n\tfree_list:\n"
+                  "\t\t[%p]\n\t\t[%p]\nFreecache: %p\n",
+                  static_cast<void *>(fc), static_cast<void *>(objs[1]),
+                  static_cast<void *>(objs[0]), static_cast<void *>(nullptr));
+    EXPECT_EQ(stderr_of([this] { freecache_dump(fc), freecache_dump(nullptr); }), want);
     EXPECT_EQ(freecache_alloc(fc), objs[1]);
     Node *again = static_cast<Node *>(freecache_alloc(fc));
     EXPECT_EQ(again, objs[0]);
@@ -48,25 +54,10 @@ TEST_F(FreecacheTest, KeepsReleasedObjectsClearedLastInFirstOutUpToItsLimit) {
     EXPECT_EQ(freecache_is_full(nullptr) + freecache_is_empty(nullptr), 2);
 }
 
-TEST_F(FreecacheTest, DumpListsFieldsAndKeptObjectsNewestFirst) {
-    void *a = freecache_alloc(fc);
-    void *b = freecache_alloc(fc);
-    freecache_release(fc, a);
-    freecache_release(fc, b);
-    char want[512];
-    std::snprintf(want, sizeof want,
-                  "Freecache: %p\n\tobj_size: 32\n\tnum_free: 2\n\tmax_free: 2\n\tfree_list:\n"
-                  "\t\t[%p]\n\t\t[%p]\nFreecache: %p\n",
-                  static_cast<void *>(fc), b, a, static_cast<void *>(nullptr));
-    testing::internal::CaptureStderr();
-    freecache_dump(fc);
-    freecache_dump(nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), want);
-}
-
 TEST_F(FreecacheDeathTest, BadSizesAndMissingArgumentsFailTheirAssertions) {
     EXPECT_DEATH(freecache_create(0, 1), "Assertion failed: obj_size != 0, file .*freecache");
     EXPECT_DEATH(freecache_create(16, 0), "Assertion failed: max_objs != 0");
+    freecache_destroy(freecache_create(sizeof(void *), 1)); // the smallest size is allowed
     EXPECT_DEATH(freecache_create(sizeof(void *) - 1, 1),
                  "Assertion failed: obj_size >= sizeof \\(void\\*\\)");
     EXPECT_DEATH(freecache_release(nullptr, fc), "Assertion failed: fc != NULL");

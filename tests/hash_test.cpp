@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,16 +41,7 @@ using HashDeathTest = HashTest;
 
 } // namespace
 
-TEST(HashStringTest, KnownValuesAndTheNoCaseForm) {
-    using Case = std::pair<const char *, uint32_t>;
-    for (auto [text, want] : {Case{"", 5381u}, Case{"a", 177670u}, Case{"ab", 177670u * 33 + 98},
-                              Case{"\xff", 5381u * 33 - 1}})
-        EXPECT_EQ(hash_string(text), want) << "\"" << text << "\"";
-    EXPECT_EQ(hash_string_nocase("MixEd.C"), hash_string("mixed.c"));
-    EXPECT_EQ(hash_string_nocase("\xc4"), hash_string("\xc4"));
-}
-
-TEST_F(HashTest, InsertRefusesADuplicateKeyUnderTheTableComparison) {
+TEST_F(HashTest, StringHashesAndInsertRefusingADuplicateKeyUnderTheTableComparison) {
     h = hash_create(7, hash_string, sc_strcmp, __FILE__, __LINE__);
     EXPECT_EQ(hash_insert(h, "k", ptr(1), __FILE__, __LINE__), 1);
     EXPECT_EQ(hash_insert(h, std::string("k").c_str(), ptr(2), __FILE__, __LINE__), 0);
@@ -65,6 +53,13 @@ TEST_F(HashTest, InsertRefusesADuplicateKeyUnderTheTableComparison) {
     EXPECT_EQ(hash_insert(by_address, b.c_str(), ptr(2), __FILE__, __LINE__), 1);
     EXPECT_EQ(num(hash_lookup(by_address, b.c_str())), 2u);
     hash_destroy(by_address);
+    // The string hash has known values and a no-case form.
+    using Case = std::pair<const char *, uint32_t>;
+    for (auto [text, want] : {Case{"", 5381u}, Case{"a", 177670u}, Case{"ab", 177670u * 33 + 98},
+                              Case{"\xff", 5381u * 33 - 1}})
+        EXPECT_EQ(hash_string(text), want) << "\"" << text << "\"";
+    EXPECT_EQ(hash_string_nocase("MixEd.C"), hash_string("mixed.c"));
+    EXPECT_EQ(hash_string_nocase("\xc4"), hash_string("\xc4"));
 }
 
 TEST_F(HashTest, ReplaceMovesTheEntryToTheChainEndAndRemoveKeepsItAsSpare) {
@@ -90,6 +85,7 @@ TEST_F(HashTest, ReplaceMovesTheEntryToTheChainEndAndRemoveKeepsItAsSpare) {
 TEST_F(HashTest, CopyAssignForeachAndClear) {
     h = table(2, 5);
     hash *c = hash_copy(h, __FILE__, __LINE__);
+    EXPECT_EQ(num(hash_lookup(c, ptr(2))), 20u); // the copy finds its own values
     hash_remove(h, ptr(2));
     hash *dest = hash_assign(table(9, 7), c, __FILE__, __LINE__);
     EXPECT_EQ(dest->size, 2u);

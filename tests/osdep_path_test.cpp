@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 using namespace test_support;
-
 
 TEST(OsPathNormalizeTest, FollowsTheTable) {
     struct Row {

@@ -6,7 +6,6 @@
 // re-runs the test in a new process) and the parent looks afterwards.
 #include "common/osdep.h"
 #include "tests/support.h"
-#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -67,9 +66,8 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept)
                 std::string sub = take(os_tmpdir_name());
                 CHILD_CHECK(sub == dir + "\\vq4_tmp_3" && fs::is_directory(host(sub)));
                 CHILD_CHECK(write_file(host(sub) / "inner", "x"));
-                fs::create_directories(scratch.path() / "dir" / "sub");
-                CHILD_CHECK(write_file(scratch.path() / "dir" / "sub" / "f", "x"));
-                CHILD_CHECK(write_file(scratch.path() / "file", "x"));
+                scratch.write("dir\\sub\\f", "x");
+                scratch.write("file", "x");
                 os_remove_at_exit(nullptr);
                 os_remove_dir_at_exit(nullptr);
                 os_remove_at_exit(scratch.win("file").c_str());
@@ -86,17 +84,22 @@ TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept)
     }
 }
 
-TEST_F(OsTempDeathTest, AFailedRemovalAtExitIsIgnoredAndTheExitStatusKept) {
+// With no creatable candidate there is no name (and no number is used up);
+// a later request tries again. A failed removal at exit is ignored.
+TEST_F(OsTempDeathTest, NoCandidateGivesNullAndAFailedRemovalAtExitIsIgnored) {
     EXPECT_EXIT(
         {
+            os_setenv("TEMP", scratch.write("not_a_directory", "x").c_str());
+            CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
             use_scratch_as_temp();
             std::string name = take(os_tmpfile_name(".cmd"));
-            CHILD_CHECK(write_file(host(name), "command file"));
+            CHILD_CHECK(is_private_dir_of(dir_of(name), scratch.str(), 'A'));
+            CHILD_CHECK(name.ends_with("\\vq4_tmp_0.cmd") && write_file(host(name), "command"));
             plat_fail_next(PLAT_CALL_REMOVE, EACCES);
             std::exit(5);
         },
         ExitedWithCode(5), "");
-    EXPECT_EQ(listing(scratch.path()).size(), 1u); // the private directory stays
+    EXPECT_EQ(listing(scratch.path()).size(), 2u); // the private directory stays
 }
 
 TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
@@ -109,12 +112,10 @@ TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
             std::string tail =
                 taken.substr(1, dot) + std::to_string(std::stoul(taken.substr(dot + 1)) + 1);
             fs::path base = scratch.path();
-            CHILD_CHECK(write_file(base / ("vqA" + tail), "a file"));
-            fs::create_directory(base / ("vqB" + tail));
-            CHILD_CHECK(write_file(base / ("vqB" + tail) / "keep", "inside"));
+            scratch.write("vqA" + tail, "a file");
+            scratch.write("vqB" + tail + "\\keep", "inside");
             fs::create_symlink(base / "nowhere", base / ("vqC" + tail));
-            fs::create_directory(base / "target");
-            CHILD_CHECK(write_file(base / "target" / "keep", "target"));
+            scratch.write("target\\keep", "target");
             fs::create_directory_symlink(base / "target", base / ("vqD" + tail));
             CHILD_CHECK(dir_of(take(os_tmpfile_name_plain())) == scratch.win("vqE" + tail));
             std::exit(0);
@@ -125,23 +126,6 @@ TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
         letters += name.starts_with("vq") ? name.substr(2, 1) : "-";
     EXPECT_EQ(letters, "-ABCD");
     EXPECT_TRUE(fs::exists(scratch.path() / "target" / "keep"));
-}
-
-TEST_F(OsTempDeathTest, NoCreatableCandidateGivesNullAndALaterRequestRetries) {
-    EXPECT_EXIT(
-        {
-            fs::path blocker = scratch.path() / "not_a_directory";
-            CHILD_CHECK(write_file(blocker, "x"));
-            os_setenv("TEMP", blocker.string().c_str());
-            CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
-            use_scratch_as_temp();
-            std::string name = take(os_tmpfile_name(".cmd"));
-            CHILD_CHECK(is_private_dir_of(dir_of(name), scratch.str(), 'A'));
-            CHILD_CHECK(name.ends_with("\\vq4_tmp_0.cmd"));
-            std::exit(0);
-        },
-        ExitedWithCode(0), "");
-    EXPECT_EQ(listing(scratch.path()), std::set<std::string>{"not_a_directory"});
 }
 
 TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
@@ -167,31 +151,13 @@ TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
     EXPECT_TRUE(scratch.empty());
 }
 
-TEST(OsMkdirTest, CreatesThreeMissingLevelsAndEnsureDirFollowsTheTable) {
-    ScratchDir scratch;
-    std::string deep = scratch.win("a\\b\\c");
-    EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(scratch.path() / "a" / "b" / "c"));
-    EXPECT_EQ(os_mkdir_p(deep.c_str()), 1);
-    ASSERT_TRUE(write_file(scratch.path() / "file", "x"));
-    EXPECT_EQ(os_mkdir_p(scratch.win("file\\x\\y").c_str()), 1);
-    EXPECT_FALSE(fs::exists(scratch.path() / "file" / "x"));
-    EXPECT_EQ(os_ensure_dir(nullptr), -1);
-    EXPECT_EQ(os_ensure_dir("C:"), 0);
-    EXPECT_EQ(os_ensure_dir(scratch.str().c_str()), 0);
-    EXPECT_EQ(os_ensure_dir(scratch.win("file").c_str()), 1);
-    EXPECT_EQ(os_ensure_dir(scratch.win("new\\dir").c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
-}
-
 TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     ScratchDir scratch;
     const fs::path &s = scratch.path();
-    fs::create_directories(s / "t" / "a" / "b");
-    fs::create_directories(s / "t" / "empty");
-    fs::create_directories(s / "outside");
-    ASSERT_TRUE(write_file(s / "t" / "a" / "b" / "f", "x") && write_file(s / "file", "x"));
-    ASSERT_TRUE(write_file(s / "outside" / "precious", "x"));
+    scratch.write("t\\a\\b\\f", "x");
+    scratch.mkdir("t\\empty");
+    scratch.write("outside\\precious", "x");
+    scratch.write("file", "x");
     fs::create_directory_symlink(s / "outside", s / "t" / "link");
     fs::create_symlink(s / "gone", s / "t" / "dangling");
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), 0);
@@ -201,8 +167,7 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     EXPECT_EQ(os_rmdir_r(scratch.win("file").c_str()), -1);
     EXPECT_EQ(os_rmdir_r(nullptr), -1);
     // The first failing removal stops the walk; an unreadable directory is left.
-    fs::create_directories(s / "t");
-    ASSERT_TRUE(write_file(s / "t" / "f", "x"));
+    scratch.write("t\\f", "x");
     plat_fail_next(PLAT_CALL_REMOVE, EACCES);
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), -1);
     plat_fail_reset();
@@ -213,10 +178,9 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     EXPECT_TRUE(fs::exists(s / "t"));
 }
 
-TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
+TEST(OsFileQueryTest, ExistenceKindSizeExactCaseAndDirectoriesMadeByLevels) {
     ScratchDir scratch;
-    ASSERT_TRUE(write_file(scratch.path() / "Five.TXT", "12345"));
-    std::string file = scratch.win("Five.TXT"), missing = scratch.win("missing"),
+    std::string file = scratch.write("Five.TXT", "12345"), missing = scratch.win("missing"),
                 dir = scratch.str();
     const char *f = file.c_str(), *d = dir.c_str();
     EXPECT_TRUE(os_file_exists(f) && !os_is_dir(f) && os_file_exists_exact(f));
@@ -235,4 +199,17 @@ TEST(OsFileQueryTest, ExistenceKindSizeAndExactCase) {
     std::string shortened = take(os_short_path(f));
     EXPECT_TRUE(PLAT_HOST_WINDOWS ? fs::equivalent(shortened, file) : shortened == file)
         << shortened;
+    // Directories are made up to three missing levels deep.
+    std::string deep = scratch.win("a\\b\\c");
+    EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(scratch.path() / "a" / "b" / "c"));
+    EXPECT_EQ(os_mkdir_p(deep.c_str()), 1);
+    EXPECT_EQ(os_mkdir_p((file + "\\x\\y").c_str()), 1);
+    EXPECT_FALSE(fs::exists(scratch.host("Five.TXT\\x")));
+    EXPECT_EQ(os_ensure_dir(nullptr), -1);
+    EXPECT_EQ(os_ensure_dir("C:"), 0);
+    EXPECT_EQ(os_ensure_dir(d), 0);
+    EXPECT_EQ(os_ensure_dir(f), 1);
+    EXPECT_EQ(os_ensure_dir(scratch.win("new\\dir").c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(scratch.path() / "new" / "dir"));
 }

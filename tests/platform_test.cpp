@@ -1,28 +1,19 @@
 // Tests of the host seam: the Windows command-line rules, launching the test
 // child, temporary names, directory lookup, path mapping, signals, exit
-// handlers, shared libraries and fault injection. Launch round trips, temporary
-// directories and directory creation are checked end to end by the osdep tests.
+// handlers and shared libraries. Launch round trips, temporary directories,
+// directory creation and the failure switches are checked end to end through
+// their callers by the osdep and other module tests.
 #include "tests/support.h"
-#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <set>
-#include <sstream>
-#include <string>
 #include <vector>
 
 using namespace test_support;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -45,7 +36,7 @@ std::string run(const char *program, std::vector<const char *> argv, intptr_t *s
 // ---------------------------------------------------------------------------
 // Command-line splitting and launching
 
-TEST(PlatformSplit, FollowsTheWindowsArgumentRules) {
+TEST(PlatformSplit, CommandLinesFollowTheWindowsRulesAndFileTextSplitsAtLineEnds) {
     const struct {
         const char *line;
         std::vector<std::string> expected;
@@ -70,19 +61,17 @@ TEST(PlatformSplit, FollowsTheWindowsArgumentRules) {
         EXPECT_EQ(items, c.expected) << "line: " << c.line;
         std::free(vec);
     }
-}
-
-TEST(PlatformSplit, CommandFileTextSplitsAtLineEndsOutsideQuotesOnly) {
+    // Command-file text splits at line ends outside quotes only.
     const struct {
         const char *text;
         std::vector<std::string> expected;
-    } cases[] = {{"", {}},
+    } texts[] = {{"", {}},
                  {"a\nb c\n\n", {"a", "b", "c"}},
                  {"\"x\n-DEVIL\"\n", {"x\n-DEVIL"}},
                  {"C:\\dir\\f.c\nsay\\\"hi\\\"\nit's\n", {"C:\\dir\\f.c", "say\"hi\"", "it's"}},
                  {"\"  blanks\tand tab \"\n", {"  blanks\tand tab "}},
                  {"prog\n", {"prog"}}}; // no element is a program name
-    for (const auto &c : cases) {
+    for (const auto &c : texts) {
         int count = -1;
         char **vec = plat_split_arguments(c.text, &count);
         EXPECT_EQ(std::vector<std::string>(vec, vec + count), c.expected) << c.text;
@@ -93,17 +82,13 @@ TEST(PlatformSplit, CommandFileTextSplitsAtLineEndsOutsideQuotesOnly) {
 
 TEST(PlatformDir, LaunchStatusesFailuresAndBackslashedProgramPaths) {
     ScratchDir scratch;
-    const fs::path &dir = scratch.path();
     intptr_t status = 0;
     run(child_path, {child_path, "signal", std::to_string(SIGTERM).c_str()}, &status);
     EXPECT_EQ(status, 128 + SIGTERM);
     EXPECT_EQ(run(child_path, {child_path, "a b", "\\\""}, nullptr), "[a]\n[b]\n[\"]\n");
-    const char *direct[] = {child_path, "a b", "\\\"", nullptr};
-    ::testing::internal::CaptureStdout();
-    plat_spawn_direct(child_path, direct);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "[a b]\n[\\\"]\n"); // splits nothing
-    std::ofstream(dir / "plain.txt") << "not a program\n";
-    const std::string missing = (dir / "missing").string(), plain = (dir / "plain.txt").string();
+    const char *direct[] = {child_path, "a b", "\\\"", nullptr}; // split by nobody
+    EXPECT_EQ(stdout_of([&] { plat_spawn_direct(child_path, direct); }), "[a b]\n[\\\"]\n");
+    const std::string missing = scratch.win("missing"), plain = scratch.write("plain", "text\n");
     for (auto [program, error] : {std::pair{missing.c_str(), ENOENT}, {plain.c_str(), EACCES}}) {
         errno = 0;
         EXPECT_EQ(run(program, {program, "x"}, &status), "") << program;
@@ -113,8 +98,8 @@ TEST(PlatformDir, LaunchStatusesFailuresAndBackslashedProgramPaths) {
     errno = 0;
     EXPECT_EQ(plat_spawnv(1, child_path, direct), -1); // only wait mode is accepted
     EXPECT_EQ(errno, EINVAL);
-    fs::create_directories(dir / "sub");
-    fs::copy_file(child_path, dir / "sub" / "child");
+    scratch.mkdir("sub");
+    fs::copy_file(child_path, scratch.host("sub\\child"));
     EXPECT_EQ(run(scratch.win("sub\\child").c_str(), {"child", "out", "ran"}), "ran\n");
 }
 
@@ -140,8 +125,9 @@ TEST(PlatformTmpnam, NamesAreWindowsShapedAndDifferAcrossProcesses) {
 
 TEST(PlatformDir, CreateDirectoryIsOwnerOnlyAndBackslashesReachTheHostAsSlashes) {
     ScratchDir scratch;
-    const fs::path &dir = scratch.path();
     std::string sub = scratch.win("sub"), file = scratch.win("sub\\file.txt");
+    plat_fail_next(PLAT_CALL_CREATEDIRECTORY, EIO);
+    plat_fail_reset(); // withdraws the failure
     ASSERT_NE(plat_CreateDirectoryA(sub.c_str(), nullptr), 0);
     struct plat_stat64 st {};
     ASSERT_EQ(plat_stat64(sub.c_str(), &st), 0);
@@ -151,20 +137,21 @@ TEST(PlatformDir, CreateDirectoryIsOwnerOnlyAndBackslashesReachTheHostAsSlashes)
     ASSERT_NE(f, nullptr);
     std::fputs("hello\n", f);
     std::fclose(f);
-    EXPECT_EQ(fs::file_size(dir / "sub" / "file.txt"), 6u);
+    EXPECT_EQ(read_file(scratch.host("sub\\file.txt")), "hello\n");
     ASSERT_EQ(plat_stat64(file.c_str(), &st), 0);
     EXPECT_TRUE(st.size == 6 && st.is_regular && !st.is_dir);
     EXPECT_EQ(plat_remove(file.c_str()), 0);
     EXPECT_EQ(plat_rmdir(sub.c_str()), 0);
-    EXPECT_FALSE(fs::exists(dir / "sub"));
+    EXPECT_TRUE(scratch.empty());
 }
 
-TEST(PlatformDir, FindFirstFileReportsTheNameAsStoredPreferringTheExactCase) {
+// A lookup reports the name as stored, preferring the exact case; a short
+// path follows the Windows buffer conventions.
+TEST(PlatformDir, FindFirstFileAndShortPathFollowTheWindowsConventions) {
     ScratchDir scratch;
-    const fs::path &dir = scratch.path();
     for (const char *name : {"MixedCase.TXT", "a", "A"})
-        std::ofstream(dir / name) << "x";
-    fs::create_directory(dir / "Sub");
+        scratch.write(name, "x");
+    scratch.mkdir("Sub");
     const struct {
         const char *asked, *found; // found null: the lookup fails with ENOENT
         int is_dir;
@@ -175,27 +162,17 @@ TEST(PlatformDir, FindFirstFileReportsTheNameAsStoredPreferringTheExactCase) {
                  {"missing\\x", nullptr, 0},
                  {"*", nullptr, 0}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.asked);
         plat_find_data data{};
         errno = 0;
         plat_find_handle h = plat_FindFirstFileA(scratch.win(c.asked).c_str(), &data);
-        if (c.found == nullptr) {
-            EXPECT_TRUE(h == nullptr && errno == ENOENT);
-            continue;
-        }
-        ASSERT_NE(h, nullptr);
-        EXPECT_STREQ(data.cFileName, c.found);
-        EXPECT_EQ(data.is_dir, c.is_dir);
-        EXPECT_NE(plat_FindClose(h), 0);
+        EXPECT_EQ(
+            std::tuple(std::string(h ? data.cFileName : "(none)"), data.is_dir, h ? 0 : errno),
+            std::tuple(std::string(c.found ? c.found : "(none)"), c.is_dir, c.found ? 0 : ENOENT))
+            << c.asked;
+        EXPECT_TRUE(h == nullptr || plat_FindClose(h) != 0);
     }
     EXPECT_EQ(plat_FindClose(nullptr), 0);
-}
-
-TEST(PlatformDir, ShortPathFollowsTheWindowsBufferConventions) {
-    ScratchDir scratch;
-    const fs::path &dir = scratch.path();
-    std::ofstream(dir / "long name.txt") << "x";
-    std::string path = scratch.win("long name.txt");
+    std::string path = scratch.write("long name.txt", "x");
     char small[4] = "abc";
     EXPECT_EQ(plat_GetShortPathNameA(path.c_str(), small, sizeof small), path.size() + 1);
     EXPECT_STREQ(small, "abc");
@@ -290,60 +267,6 @@ TEST(PlatformLibrary, LoadedLibraryGivesItsSymbolsOnlyAndMissingOnesGiveNull) {
     errno = 0;
     EXPECT_EQ(plat_dlsym(library, "vq4_no_such_symbol"), nullptr);
     EXPECT_EQ(errno, ENOENT);
-    plat_dlclose(library);
-}
-
-// ---------------------------------------------------------------------------
-// Fault injection
-
-TEST(PlatformDir, InjectedFailureCanWaitForALaterCallAndResetWithdrawsIt) {
-    ScratchDir scratch;
-    const fs::path &dir = scratch.path();
-    plat_fail_after(PLAT_CALL_CREATEDIRECTORY, 1, EACCES);
-    EXPECT_NE(plat_CreateDirectoryA(scratch.win("first").c_str(), nullptr), 0);
-    errno = 0;
-    EXPECT_EQ(plat_CreateDirectoryA(scratch.win("second").c_str(), nullptr), 0);
-    EXPECT_EQ(errno, EACCES);
-    EXPECT_FALSE(fs::exists(dir / "second"));
-    EXPECT_NE(plat_CreateDirectoryA(scratch.win("third").c_str(), nullptr), 0);
-    plat_fail_next(PLAT_CALL_CREATEDIRECTORY, EIO);
-    plat_fail_reset();
-    EXPECT_NE(plat_CreateDirectoryA(scratch.win("fourth").c_str(), nullptr), 0);
-}
-
-TEST(PlatformDir, EveryCallReportsItsInjectedFailure) {
-    ScratchDir scratch;
-    const fs::path &dir = scratch.path();
-    std::ofstream(dir / "f") << "x";
-    const std::string path = scratch.win("f");
-    const char *f = path.c_str();
-    struct plat_stat64 st {};
-    plat_find_data data{};
-    char buf[64];
-    void *library = plat_dlopen(kPresentLibrary);
-    ASSERT_NE(library, nullptr);
-    const std::pair<plat_call, std::function<bool()>> cases[] = {
-        {PLAT_CALL_CLOSE, [] { return plat_close(1) == -1; }},
-        {PLAT_CALL_FREOPEN, [&] { return plat_freopen(f, "r", stdin) == nullptr; }},
-        {PLAT_CALL_PUTENV, [] { return plat_putenv("VQ4_PLATFORM_X=1") == -1; }},
-        {PLAT_CALL_TMPNAM, [&] { return plat_tmpnam(buf) == nullptr; }},
-        {PLAT_CALL_GETCWD, [&] { return plat_getcwd(buf, sizeof buf) == nullptr; }},
-        {PLAT_CALL_CHDIR, [] { return plat_chdir(".") == -1; }},
-        {PLAT_CALL_RMDIR, [&] { return plat_rmdir(f) == -1; }},
-        {PLAT_CALL_STAT64, [&] { return plat_stat64(f, &st) == -1; }},
-        {PLAT_CALL_FINDFIRSTFILE, [&] { return plat_FindFirstFileA(f, &data) == nullptr; }},
-        {PLAT_CALL_GETSHORTPATHNAME, [&] { return plat_GetShortPathNameA(f, buf, 64) == 0; }},
-        {PLAT_CALL_DLOPEN, [] { return plat_dlopen(kPresentLibrary) == nullptr; }},
-        {PLAT_CALL_DLSYM, [&] { return plat_dlsym(library, kPresentSymbol) == nullptr; }},
-    };
-    for (const auto &[call, fails] : cases) {
-        plat_fail_next(call, EIO);
-        errno = 0;
-        EXPECT_TRUE(fails()) << "call " << call;
-        EXPECT_EQ(errno, EIO) << "call " << call;
-    }
-    EXPECT_TRUE(fs::exists(dir / "f"));
-    EXPECT_EQ(plat_getenv("VQ4_PLATFORM_X"), nullptr);
     plat_dlclose(library);
 }
 

@@ -1,15 +1,10 @@
 #include "common/stringcache.h"
 
-#include "common/vqdebug.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 using namespace test_support;
@@ -98,16 +93,10 @@ TEST(ScInternTest, ATableGrownFarBeyondItsFirstSizeKeepsOnePointerPerText) {
         }
         // The figures show that the table grew and that texts shared slots'
         // neighbourhoods (probes longer than one).
-        FILE *out = std::tmpfile(), *saved = gFile;
-        gFile = out;
-        sc_report();
-        gFile = saved;
-        std::rewind(out);
+        std::istringstream report(debug_out_of(sc_report));
         unsigned strings = 0, slots = 0, probe = 0;
-        char line[256];
-        while (std::fgets(line, sizeof line, out) != nullptr)
-            std::sscanf(line, "# %u %u %u", &strings, &slots, &probe);
-        std::fclose(out);
+        for (std::string line; std::getline(report, line);)
+            std::sscanf(line.c_str(), "# %u %u %u", &strings, &slots, &probe);
         if (strings < 200000 || slots < strings || probe < 2)
             return "report: " + std::to_string(strings) + " strings, " + std::to_string(slots) +
                    " slots, longest probe " + std::to_string(probe);
@@ -139,13 +128,6 @@ TEST(ScFormatDeathTest, ConcatAndPrintfInternAndAFormatterFailureAborts) {
     EXPECT_DEATH(sc_printf("%ls", L"\x263a"), "vsnprintf failed in a mysterious way");
 }
 
-TEST(ScSplitTest, NeverProducesEmptyTokens) {
-    EXPECT_EQ(tokens(sc_split(",,a,,b,", ",")), (Strings{"a", "b"}));
-    EXPECT_EQ(tokens(sc_split(" one  two\tthree", " \t")), (Strings{"one", "two", "three"}));
-    EXPECT_EQ(tokens(sc_split(",,,", ",")), Strings{});
-    EXPECT_EQ(tokens(sc_split("", ",")), Strings{});
-}
-
 TEST(ScReadlineTest, ReadsWholeLinesWithTheirTerminatorsThenNull) {
     EXPECT_EQ(read_lines("first\nsecond\r\nlast\rcr"),
               (Strings{"first\n", "second\n", "last\rcr", "(null)"}));
@@ -160,7 +142,7 @@ TEST(ScReadlineTest, ReadsWholeLinesWithTheirTerminatorsThenNull) {
     }
 }
 
-TEST(ScHelperTest, CaseEscapesTabsTrimmingAffixesAndPaths) {
+TEST(ScHelperTest, CaseEscapesTabsTrimmingAffixesPathsTokensBracketsAndHeapForms) {
     const Row rows[] = {
         ROW(sc_lower("MiXed 1.C"), "mixed 1.c"),
         ROW(sc_upper("MiXed 1.c"), "MIXED 1.C"),
@@ -229,9 +211,11 @@ TEST(ScHelperTest, CaseEscapesTabsTrimmingAffixesAndPaths) {
     EXPECT_EQ(sc_stricmp("HeLLo", "hello"), 0);
     EXPECT_LT(sc_stricmp("abc", "ABD"), 0);
     EXPECT_LT(sc_stricmp("ab", "ABC"), 0);
-}
-
-TEST(ScBetweenTest, TextBetweenTheFirstOpeningAndTheNextClosing) {
+    // Tokens are never empty; sc_between takes the first opening and the next closing.
+    EXPECT_EQ(tokens(sc_split(",,a,,b,", ",")), (Strings{"a", "b"}));
+    EXPECT_EQ(tokens(sc_split(" one  two\tthree", " \t")), (Strings{"one", "two", "three"}));
+    EXPECT_EQ(tokens(sc_split(",,,", ",")), Strings{});
+    EXPECT_EQ(tokens(sc_split("", ",")), Strings{});
     const char *s = "f(a(b)c)", *open = nullptr, *close = nullptr;
     EXPECT_STREQ(sc_between(s, '(', ')', &open, &close), "a(b");
     EXPECT_TRUE(open == s + 1 && close == s + 5);
@@ -239,16 +223,13 @@ TEST(ScBetweenTest, TextBetweenTheFirstOpeningAndTheNextClosing) {
     EXPECT_EQ(text(open) + text(close), "(a(null)");
     EXPECT_EQ(sc_between("none", '(', ')', &open, &close), nullptr);
     EXPECT_EQ(open, nullptr);
-}
-
-TEST(HeapTest, ResultsBelongToTheCallerAndOverlongPrintfIsCut) {
+    // heap_* results belong to the caller; an overlong heap_printf is cut.
     char *joined = heap_append(heap_concat("ab", "cd"), "ef");
     EXPECT_STREQ(joined, "abcdef");
     std::free(joined);
-    std::string big(5000, 'w');
-    testing::internal::CaptureStderr();
-    char *cut = heap_printf("%s", big.c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "buffer overflow in vsnprintf");
+    char *cut = nullptr;
+    EXPECT_EQ(stderr_of([&] { cut = heap_printf("%s", std::string(5000, 'w').c_str()); }),
+              "buffer overflow in vsnprintf");
     EXPECT_EQ(std::strlen(cut), 4095u);
     std::free(cut);
 }

@@ -35,7 +35,7 @@ class Tally : public ::testing::Test {
     tally_table *t_ = nullptr;
 };
 
-TEST_F(Tally, TopOfOneChangesOnlyWhenAKeyExceedsIt) {
+TEST_F(Tally, TheTopChangesOnlyWhenAKeyExceedsItAndARisingKeyEvictsTheLast) {
     make(1);
     EXPECT_EQ(top(), nullptr);
     EXPECT_EQ(add("a"), 1u);
@@ -46,9 +46,7 @@ TEST_F(Tally, TopOfOneChangesOnlyWhenAKeyExceedsIt) {
     char first[] = "k", second[] = "k";
     EXPECT_EQ(tally_add(t_, first), 1u);
     EXPECT_EQ(tally_add(t_, second), 1u) << "equal texts at different addresses are two keys";
-}
-
-TEST_F(Tally, RisingKeyEvictsTheLastOfAFullTopListAndClearStartsAgain) {
+    tally_destroy(t_);
     make(2);
     for (int i = 0; i < 3; ++i)
         for (const char *key : {"x", "y", "z"})

@@ -3,16 +3,11 @@
 // nesting.
 #include "common/uxml2.h"
 
-#include "platform/platform.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <string>
 #include <vector>
 
 using namespace test_support;
@@ -54,20 +49,14 @@ Node describe(const uxml_element *element) {
     return node;
 }
 
-std::string contents(FILE *file) {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        text += static_cast<char>(c);
-    return text;
-}
-
 std::string write(const Node &node) {
     uxml_element *root = build(node);
     FILE *file = std::tmpfile();
     EXPECT_TRUE(uxml_write(root, file));
     uxml_document_free(root);
-    std::string text = contents(file);
+    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    text.resize(std::fread(text.data(), 1, text.size(), file));
     std::fclose(file);
     return text;
 }
@@ -127,14 +116,12 @@ TEST(UxmlRead, AcceptsWhatTheSuitesFilesHold) {
         {"<r><a></a><!-- between --><b></ b></r>",
          {"r", "", {}, {{"a", "", {}, {}}, {"b", "", {}, {}}}}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.body);
-        EXPECT_EQ(read(kDecl + c.body), c.tree);
-    }
+    for (const auto &c : cases)
+        EXPECT_EQ(read(kDecl + c.body), c.tree) << c.body;
     EXPECT_EQ(read("<?xml version=\"1.1\"?>\n<r/>"), (Node{"r", "", {}, {}}));
 }
 
-TEST(UxmlRead, RejectsMalformedDocuments) {
+TEST(UxmlRead, RejectsMalformedDocumentsAndEveryCutOfOne) {
     const std::string rejected[] = {
         "<r/>",                                                       // no declaration
         "<?xml version=\"2.0\"?>\n<r/>",                              // not version 1.x
@@ -150,42 +137,34 @@ TEST(UxmlRead, RejectsMalformedDocuments) {
         kDecl + "<a k=v/>",             // unquoted value
         kDecl + "<a k=&quot;v&quot;/>", // an entity is never a quote
         kDecl + "<a>&lt;/a>",           // nor a tag
-        kDecl + "<a k=\"v'/>",          // value never closed
-        kDecl + "<a>&amp",              // end inside an entity
-        kDecl + "<a><!-- </a>",         // end inside a comment
     };
-    for (const std::string &text : rejected) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(read(text), std::nullopt);
-    }
-}
-
-TEST(UxmlRead, EveryCutOfADocumentIsRejected) {
+    for (const std::string &text : rejected)
+        EXPECT_EQ(read(text), std::nullopt) << text;
+    // Every cut of a document (with a comment, entities and attributes) is rejected.
     std::string text = write(kSample);
     text.insert(text.find("<tool"), "<!-- a comment -->");
-    ASSERT_EQ(read(text), kSample);
-    for (size_t length = 0; length < text.rfind('>'); ++length) {
-        SCOPED_TRACE(length);
-        EXPECT_EQ(read(text.substr(0, length)), std::nullopt);
-    }
+    EXPECT_EQ(read(text), kSample);
+    for (size_t length = 0; length < text.rfind('>'); ++length)
+        EXPECT_EQ(read(text.substr(0, length)), std::nullopt) << "cut at " << length;
 }
 
-TEST(UxmlRoundTrip, WrittenTreesReadBackAndPassXmllint) {
-    const Node nested{
-        "r", "", {}, {{"c", "t", {{"k", "v"}}, {{"d", "u", {}, {{"e", "", {}, {}}}}}}}};
-    const bool xmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
+// A written tree reads back and passes xmllint; a write into a stream open
+// for reading only is reported.
+TEST(UxmlRoundTrip, AWrittenTreeReadsBackAndPassesXmllintAndAFailedWriteIsReported) {
+    std::string text = write(kSample);
+    EXPECT_EQ(read(text), kSample);
     ScratchDir dir;
-    for (const Node &tree : {kSample, nested}) {
-        std::string text = write(tree);
-        EXPECT_EQ(read(text), tree);
-        std::ofstream(dir.path() / "doc.xml") << text;
-        if (xmllint) {
-            std::string check = "xmllint --noout '" + (dir.path() / "doc.xml").string() + "'";
-            EXPECT_EQ(std::system(check.c_str()), 0) << text;
-        }
-    }
-    if (!xmllint)
+    dir.write("doc.xml", text);
+    FILE *readonly = std::fopen(dir.host("doc.xml").string().c_str(), "r");
+    uxml_element *root = build(kSample);
+    EXPECT_FALSE(uxml_write(root, readonly));
+    EXPECT_FALSE(uxml_write(nullptr, readonly));
+    std::fclose(readonly);
+    uxml_document_free(root);
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils)";
+    std::string check = "xmllint --noout '" + dir.host("doc.xml").string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << text;
 }
 
 // Reads, writes and frees 100,000 levels; a failing cut at the deepest
@@ -231,17 +210,6 @@ TEST(UxmlDepth, AHundredThousandLevelsFitAOneMegabyteStack) {
     std::string child = std::string("ulimit -s 1024 && VQ4_UXML_SMALL_STACK=1 '") + plat_pgmptr() +
                         "' --gtest_filter=UxmlDepth.*";
     EXPECT_EQ(std::system(child.c_str()), 0);
-}
-
-TEST(UxmlWrite, AFailingWriteIsReported) {
-    ScratchDir dir;
-    std::ofstream(dir.path() / "ro") << "x";
-    FILE *readonly = std::fopen((dir.path() / "ro").string().c_str(), "r");
-    uxml_element *root = build(kSample);
-    EXPECT_FALSE(uxml_write(root, readonly));
-    EXPECT_FALSE(uxml_write(nullptr, readonly));
-    std::fclose(readonly);
-    uxml_document_free(root);
 }
 
 TEST(UxmlTree, ChildrenAndAttributesAreSharedNotCopied) {

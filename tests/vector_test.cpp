@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,12 +27,6 @@ class VecTest : public testing::Test {
             vec_append(r, item(n));
         return r;
     }
-    static Items contents(const vec *r) {
-        Items out;
-        for (uint32_t i = 0; i < vec_size(r); ++i)
-            out.push_back(num(vec_get(r, i)));
-        return out;
-    }
     // Takes the next item the way every loop does; false once the loop has ended.
     static bool loop_step(vec *r, void **out) {
         int more = vec_iter_valid(r);
@@ -52,6 +43,10 @@ class VecTest : public testing::Test {
         for (void *it = nullptr; loop_step(r, &it);)
             rest.push_back(num(it));
         return rest;
+    }
+    static Items contents(vec *r) {
+        vec_iter_reset(r);
+        return rest_of_loop(r);
     }
 };
 using VecDeathTest = VecTest;
@@ -73,8 +68,8 @@ TEST_F(VecTest, CapacityStartsAtTenOrTheGivenSizeAndDoublesPastTheNeed) {
         vec_append(sized, item(i));
         EXPECT_EQ(sized->capacity, i <= 3 ? 3u : 6u);
     }
-    vec_reserve(sized, 10); // capacity ends above the wanted size
-    EXPECT_EQ(sized->capacity, 12u);
+    vec_reserve(sized, 12); // capacity ends above the wanted size
+    EXPECT_EQ(sized->capacity, 24u);
     vec_destroy(sized);
     sized = vec_create(__FILE__, __LINE__);
     vec_set(sized, item(7), 25); // grows from nothing and leaves null gaps

@@ -230,6 +230,16 @@ TEST(ScHelperTest, CaseEscapesTabsTrimmingAffixesAndPaths) {
     EXPECT_LT(sc_stricmp("ab", "ABC"), 0);
 }
 
+// Expanding interns the result alone: interning each partial prefix made
+// memory grow with the square of the number of tabs.
+TEST(ScHelperTest, ExpandingManyTabsAllocatesAFewBlocksNotOnePerTab) {
+    std::string text = std::string(4000, '\t') + "unique-expand-tail";
+    uint64_t before = must_alloc_calls();
+    const char *expanded = sc_expand_tabs(text.c_str());
+    EXPECT_LE(must_alloc_calls() - before, 4u);
+    EXPECT_EQ(std::string(expanded), std::string(16000, ' ') + "unique-expand-tail");
+}
+
 TEST(ScBetweenTest, TextBetweenTheFirstOpeningAndTheNextClosing) {
     const char *s = "f(a(b)c)", *open = nullptr, *close = nullptr;
     EXPECT_STREQ(sc_between(s, '(', ')', &open, &close), "a(b");

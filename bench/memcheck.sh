@@ -71,6 +71,7 @@ case_ "--wubtoxna -Eerr.txt --memorysummary out a.c" 0 vq4 --wubtoxna -Eerr.txt 
 case_ "-E+err.txt --ext=ejm --ejm --std=c99 a.c" 0 vq4 -E+err.txt --ext=ejm --ejm --std=c99 a.c
 case_ "--ext=iar --ejm a.c (fatal 1444)" 1 vq4 --ext=iar --ejm a.c
 case_ "--ext=nosuch a.c (fatal 1443)" 1 vq4 --ext=nosuch a.c
+case_ "-E/dev/full --ext=nosuch a.c (error file full)" 1 vq4 -E/dev/full --ext=nosuch a.c
 case_ "@args.cmd (nested, quoted)" 0 vq4 @args.cmd
 case_ "@many.cmd (10,000 arguments)" 0 vq4 -q @many.cmd
 case_ "@missing.cmd (passed on, chip scan)" 0 vq4 @missing.cmd

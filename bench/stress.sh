@@ -148,9 +148,8 @@ full_case() {
         *) problem="exit status $status (a crash?)" ;;
     esac
     [ "$status" = 1 ] && ! grep -q . "$out" && problem+=" status 1 without a message"
-    [ -z "$problem" ] && label+=" (status $status: $(head -c 60 "$out" | tr '\n' ' '))"
-    report "${label:0:44}" "$took" "$(max_mb "$work/f.kb")" "$problem"
-    [ -n "$problem" ] || { echo "    output: $(head -c 200 "$out" | tr '\n' ' ')"; }
+    report "$label" "$took" "$(max_mb "$work/f.kb")" "$problem"
+    echo "    status $status, output: $(head -c 160 "$out" | tr '\n' ' ')"
 }
 
 full_file_system() {
@@ -169,6 +168,9 @@ full_file_system() {
     fill_up
     VQ4_E2E_DRIVER_ERRLINE="driver line" full_case "full file system under the error file" \
         "$work/full-err.out" "-E$full/errors.txt" a.c
+    full_case "fatal message, full error file" "$work/full-fatal.out" "-E$full/errors.txt" --ext=nosuch a.c
+    grep -q 'unknown --EXT sub-option' "$work/full-fatal.out" ||
+        report "fatal message kept on standard error" - - "the message was lost"
     umount "$full"
 }
 

@@ -5,6 +5,8 @@
 // absolute path, which the launch takes as it is.
 #include "frontend/vq4.h"
 
+#include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/cmdline.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
@@ -155,6 +157,20 @@ TEST_F(FrontEndUnit, RedirectionThatCannotSaveOrMoveDescriptorTwoLeavesItAlone) 
             << err;
         EXPECT_NE(err.find("still on standard error"), std::string::npos);
     }
+}
+
+// A full disk under the error file must not swallow the front end's own
+// diagnostics: /dev/full refuses every write as such a disk does.
+TEST_F(FrontEndUnit, ALineTheErrorFileCannotTakeGoesToTheOriginalStandardError) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "this host has no /dev/full";
+    }
+    error_file = "/dev/full";
+    ::testing::internal::CaptureStderr();
+    redirect_stderr();
+    alert_msg(MSG_EXIT_STATUS, 3);
+    vq4_reset_for_testing();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "(908) exit status = 3\n");
 }
 
 TEST_F(FrontEndUnit, ADriverRunGivesTrueOnlyForStatusZero) {

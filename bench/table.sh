@@ -39,7 +39,10 @@ def bench(binary):
     for b in data.get('benchmarks', []):
         if b.get('error_occurred'):
             continue
-        name = b['name'] if b.get('run_type') != 'aggregate' else b['run_name'] + '_' + b['aggregate_name']
+        # Names lose their "/iterations:N", "/repeats:N" and "/real_time" parts.
+        name = b['run_name'].split('/')[0] if 'run_name' in b else b['name'].split('/')[0]
+        if b.get('run_type') == 'aggregate':
+            name += '_' + b['aggregate_name']
         b['ns'] = b.get('real_time', 0) * scale.get(b.get('time_unit', 'ns'), 1)
         out.setdefault(name, b)
     return out
@@ -88,7 +91,7 @@ if ratio is not None:
 else:
     pair('spawn_bench', 'BM_OsSpawn', 'BM_PosixSpawnWaitpid', 'os_spawn', 'posix_spawn + waitpid', 1.15)
 
-m = re.search(r'\(a\) ([\d.]+) us.*?\(b\) ([\d.]+) us', text('frontend_overhead'), re.S)
+m = re.search(r'\(a\) .*?median ([\d.]+) us.*?\(b\) .*?median ([\d.]+) us', text('frontend_overhead'), re.S)
 r = re.search(r'ratio a/b: ([\d.]+) \(target', text('frontend_overhead'))
 if r:
     a, b = (m.group(1) + ' us', m.group(2) + ' us') if m else ('-', '-')

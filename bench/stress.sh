@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The front end under load and in a hostile file system, each case checked
-# and timed (wall time, peak resident memory of the front end):
+# and timed (wall time; peak resident memory, of the largest process of
+# the run, the front end or its driver):
 #   - 200 concurrent runs sharing one TEMP, five rounds: every run succeeds,
 #     every driver gets its own arguments, TEMP is empty afterwards;
 #   - an @ file of 1,000,000 arguments, all of which reach the driver;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -35,17 +36,29 @@ inline std::vector<std::string> pieces(std::string_view text, char separator) {
     return out;
 }
 
+inline std::filesystem::path &scratch_path() {
+    static std::filesystem::path path;
+    return path;
+}
+
+// Removes the scratch directory when the run ends (a crash leaves it).
+inline void remove_scratch_dir() {
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
+    std::filesystem::remove_all(scratch_path(), ignored);
+}
+
 // A fresh directory of this process, made the current directory once; every
 // relative name an input uses lands in it.
 inline const std::filesystem::path &scratch_dir(const char *target) {
-    static const std::filesystem::path dir = [target] {
-        auto path = std::filesystem::temp_directory_path() /
-                    (std::string("vq4-fuzz-") + target + "-" + std::to_string(plat_getpid()));
-        std::filesystem::create_directories(path);
-        std::filesystem::current_path(path);
-        return path;
-    }();
-    return dir;
+    if (scratch_path().empty()) {
+        scratch_path() = std::filesystem::temp_directory_path() /
+                         (std::string("vq4-fuzz-") + target + "-" + std::to_string(plat_getpid()));
+        std::filesystem::create_directories(scratch_path());
+        std::filesystem::current_path(scratch_path());
+        std::atexit(remove_scratch_dir);
+    }
+    return scratch_path();
 }
 
 // Removes everything an input left in the scratch directory.

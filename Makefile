@@ -6,7 +6,7 @@ WERROR   ?= $(if $(CI),ON,OFF)
 SANITIZE ?= OFF
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) -DVQ4_WERROR=$(WERROR) -DVQ4_SANITIZE=$(SANITIZE)
 
-.PHONY: deps configure build test demo bench clean windows test-windows package check-package
+.PHONY: deps configure build test demo bench clean fuzz stress memcheck windows test-windows package check-package
 
 deps:
 	@scripts/install-deps
@@ -50,10 +50,23 @@ check-package: package
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ4_BENCHMARKS=ON --log-level=WARNING
 	@cmake --build build-bench
-	@for b in build-bench/bench/*_bench; do echo "== $$b"; $$b; done
-	@echo "== bench/frontend_overhead.sh"; bench/frontend_overhead.sh build-bench
-	@echo "== bench/sha_file.sh"; bench/sha_file.sh build-bench
-	@echo "== bench/scale.sh"; bench/scale.sh build-bench
+	@bench/table.sh build-bench
+
+# Hardening, none of it part of `make test`: the fuzz targets for
+# FUZZ_SECONDS each (clang; build-fuzz), the front end under load and in a
+# full file system, and the programs under valgrind's memcheck.
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	@scripts/ci-fuzz $(FUZZ_SECONDS)
+
+stress: configure
+	@cmake --build $(BUILD) --target vq4 e2e_recording_driver
+	@bench/stress.sh $(BUILD)
+
+memcheck: configure
+	@cmake --build $(BUILD) --target vq4 vq4each vq4kind vq4sum e2e_recording_driver
+	@bench/memcheck.sh $(BUILD)
 
 # The Windows build: cross-compiled with MinGW-w64 into $(WINDOWS_BUILD),
 # its tests run under Wine in a Wine prefix inside that tree (see
@@ -74,4 +87,4 @@ test-windows: windows configure
 	    status=$$?; WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine wineserver --kill 2>/dev/null; exit $$status
 
 clean:
-	rm -rf build build-san build-bench build-windows
+	rm -rf build build-san build-bench build-fuzz build-windows

@@ -9,6 +9,7 @@
 #include "common/vqdebug.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -353,19 +354,22 @@ const char *sc_printf(const char *fmt, ...) {
     return result;
 }
 
+// The result is assembled in the scratch buffer and interned once: joining
+// piece by piece would intern every partial prefix, memory quadratic in the
+// number of tabs.
 const char *sc_expand_tabs(const char *str) {
-    char *copy = heap_copy(str);
-    const char *prefix = nullptr;
-    char *rest = copy;
-    while (char *tab = std::strchr(rest, '\t')) {
-        *tab = 0;
-        prefix = prefix == nullptr ? sc_intern(rest) : sc_concat(prefix, rest);
-        prefix = sc_concat(prefix, "    ");
-        rest = tab + 1;
+    size_t n = std::strlen(str);
+    size_t tabs = static_cast<size_t>(std::count(str, str + n, '\t'));
+    ensure_scratch(static_cast<uint32_t>(n + 3 * tabs + 1));
+    char *out = gScratch;
+    for (const char *c = str; *c != 0; ++c) {
+        if (*c == '\t')
+            out = std::fill_n(out, 4, ' ');
+        else
+            *out++ = *c;
     }
-    const char *result = prefix == nullptr ? sc_intern(rest) : sc_concat(prefix, rest);
-    std::free(copy);
-    return result;
+    *out = 0;
+    return intern(gScratch);
 }
 
 const char *sc_vprintf_tabs(const char *fmt, va_list args) {

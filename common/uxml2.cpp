@@ -194,13 +194,20 @@ class Reader {
         if (pending_ != kNothing)
             return;
         size_t start = pos_;
-        while (pos_ < end_ && !stop(block_[pos_]))
+        while (pos_ < end_ && block_[pos_] != 0 && !stop(block_[pos_]))
             ++pos_;
         out.append(reinterpret_cast<const char *>(block_.data()) + start, pos_ - start);
     }
 
   private:
-    int byte() { return pos_ < end_ || fill(1) ? block_[pos_++] : kEnd; }
+    // A zero byte cannot stand in a document, nor in the strings a tree
+    // holds: it ends the input there, so a document cut short by one is
+    // refused instead of read with its names and texts cut.
+    int byte() {
+        if (pos_ >= end_ && !fill(1))
+            return kEnd;
+        return block_[pos_] == 0 ? kEnd : block_[pos_++];
+    }
 
     // Makes at least n unread bytes available if the input still has them.
     bool fill(size_t n) {

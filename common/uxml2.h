@@ -13,7 +13,8 @@
 // comments anywhere (even inside names and values), and the five entities
 // &lt; &gt; &amp; &quot; &apos; (any other entity reads as '~'). A character
 // that comes from an entity is always data: &lt; never opens a tag and
-// &quot; never ends a value. Anything else gives null, never a message.
+// &quot; never ends a value. A zero byte ends the input where it stands.
+// Anything else gives null, never a message.
 // Nesting depth is limited only by memory: the reader, the writer and the
 // tree operations keep their own stacks instead of recursing.
 //

@@ -60,6 +60,23 @@ int dup_not_zero(int fd) {
     return copy == 0 ? plat_dup(fd) : copy;
 }
 
+// The front end's writer of diagnostic lines while descriptor 2 is the
+// error file: a line the file cannot take (its disk is full) goes to the
+// standard error the front end was started with instead of nowhere.
+int write_diagnostic(const char *line) {
+    std::fputs(line, stderr);
+    if (std::fflush(stderr) == 0 && !std::ferror(stderr)) {
+        return 1;
+    }
+    std::clearerr(stderr);
+    if (saved_stderr != 0 && error_stream != nullptr && plat_dup2(saved_stderr, 2) == 0) {
+        std::fputs(line, stderr);
+        std::fflush(stderr);
+        plat_dup2(plat_fileno(error_stream), 2);
+    }
+    return 1;
+}
+
 bool equals_nocase(const char *item, const char *word) {
     return sc_stricmp(item, word) == 0;
 }
@@ -341,6 +358,9 @@ void redirect_stderr(void) {
     }
     setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
     setvbuf(stderr, stderr_buffer, _IOLBF, sizeof stderr_buffer);
+    if (error_stream != nullptr && alert_get_output() == nullptr) {
+        alert_set_output(write_diagnostic);
+    }
 }
 
 int32_t vq4_spawn(vec *argv) {
@@ -427,6 +447,9 @@ void vq4_reset_for_testing(void) {
     }
     if (error_stream != nullptr) {
         fclose(error_stream);
+    }
+    if (alert_get_output() == write_diagnostic) {
+        alert_set_output(nullptr);
     }
     verbosity = 1;
     driver_suffix = "";

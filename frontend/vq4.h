@@ -8,8 +8,10 @@
 // when the driver exited with 0, else 1.
 //
 // Its own diagnostics go to standard output, or with "-E<file>" into that
-// error file, which the driver then appends to; around each launch the
-// driver gets the standard error the front end was started with.
+// error file, which the driver then appends to (a line the error file
+// cannot take, on a full disk, goes to the original standard error);
+// around each launch the driver gets the standard error the front end was
+// started with.
 //
 // Every string held in the state below is interned or a literal and is
 // never freed; the vectors the front end makes are never freed either.

@@ -216,6 +216,12 @@ TEST(ScHelperTest, CaseEscapesTabsTrimmingAffixesPathsTokensBracketsAndHeapForms
     EXPECT_EQ(tokens(sc_split(" one  two\tthree", " \t")), (Strings{"one", "two", "three"}));
     EXPECT_EQ(tokens(sc_split(",,,", ",")), Strings{});
     EXPECT_EQ(tokens(sc_split("", ",")), Strings{});
+    // Expanding interns the result alone (interning each partial prefix made
+    // memory grow with the square of the number of tabs).
+    std::string tabs = std::string(4000, '\t') + "unique-expand-tail";
+    uint64_t before = must_alloc_calls();
+    EXPECT_EQ(text(sc_expand_tabs(tabs.c_str())), std::string(16000, ' ') + "unique-expand-tail");
+    EXPECT_LE(must_alloc_calls() - before, 4u);
     const char *s = "f(a(b)c)", *open = nullptr, *close = nullptr;
     EXPECT_STREQ(sc_between(s, '(', ')', &open, &close), "a(b");
     EXPECT_TRUE(open == s + 1 && close == s + 5);

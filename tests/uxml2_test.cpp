@@ -137,6 +137,10 @@ TEST(UxmlRead, RejectsMalformedDocumentsAndEveryCutOfOne) {
         kDecl + "<a k=v/>",             // unquoted value
         kDecl + "<a k=&quot;v&quot;/>", // an entity is never a quote
         kDecl + "<a>&lt;/a>",           // nor a tag
+        kDecl + std::string("<ro\0ot/>", 8),         // a zero byte in a name,
+        kDecl + std::string("<a k=\"v\0w\"/>", 13),  // in a value
+        kDecl + std::string("<a>t\0u</a>", 10),      // in data
+        kDecl + std::string("<a><!--\0--></a>", 15), // and in a comment
     };
     for (const std::string &text : rejected)
         EXPECT_EQ(read(text), std::nullopt) << text;

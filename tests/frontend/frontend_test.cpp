@@ -5,6 +5,8 @@
 // fails), named by its absolute path, which the launch takes as it is.
 #include "frontend/vq4.h"
 
+#include "common/alert.h"
+#include "common/alert_numbers.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
 #include "tests/support.h"
@@ -58,6 +60,19 @@ TEST_F(FrontEndUnit, RedirectionThatCannotSaveOrMoveDescriptorTwoLeavesItAlone) 
                       lacks(err, "still on standard error"),
                   "");
     }
+}
+
+// A full disk under the error file must not swallow the front end's own
+// diagnostics: /dev/full refuses every write as such a disk does.
+TEST_F(FrontEndUnit, ALineTheErrorFileCannotTakeGoesToTheOriginalStandardError) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "this host has no /dev/full";
+    error_file = "/dev/full";
+    ::testing::internal::CaptureStderr();
+    redirect_stderr();
+    alert_msg(MSG_EXIT_STATUS, 3);
+    vq4_reset_for_testing();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "(908) exit status = 3\n");
 }
 
 // The caller's list is not changed (the program itself never runs one twice).

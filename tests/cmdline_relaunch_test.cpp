@@ -128,7 +128,10 @@ TEST(CmdlineSpawnTest, FailuresPrintTheirTextRestoreTheStreamsAndLeaveNoFile) {
         bool stdout_lost = row.call == PLAT_CALL_DUP2 && row.skip == 2; // not restored
         EXPECT_EQ(launch.out, stdout_lost ? "" : "after\n");
         EXPECT_EQ(launch.err.substr(launch.err.empty() ? 0 : launch.err.find(": ") + 2), row.text);
-        EXPECT_EQ(temporaries(), before);
+        // Windows cannot remove the capture file while a stream not given
+        // back still has it open.
+        bool still_open = row.call == PLAT_CALL_DUP2 && row.skip >= 2;
+        EXPECT_EQ(temporaries(), before + (PLAT_HOST_WINDOWS && still_open ? 1 : 0));
     }
 }
 

@@ -84,16 +84,21 @@ TEST(PlatformDir, LaunchStatusesFailuresAndBackslashedProgramPaths) {
     ScratchDir scratch;
     intptr_t status = 0;
     run(child_path, {child_path, "signal", std::to_string(SIGTERM).c_str()}, &status);
-    EXPECT_EQ(status, 128 + SIGTERM);
+    EXPECT_EQ(status, PLAT_HOST_WINDOWS ? 3 : 128 + SIGTERM); // the Windows runtime's abort status
     EXPECT_EQ(run(child_path, {child_path, "a b", "\\\""}, nullptr), "[a]\n[b]\n[\"]\n");
-    const char *direct[] = {child_path, "a b", "\\\"", nullptr}; // split by nobody
-    EXPECT_EQ(stdout_of([&] { plat_spawn_direct(child_path, direct); }), "[a b]\n[\\\"]\n");
+    // A vector handed over as it is (on Windows the child splits its command
+    // line itself, so the words come apart as above).
+    const char *direct[] = {child_path, "a b", "\\\"", nullptr};
+    EXPECT_EQ(stdout_of([&] { plat_spawn_direct(child_path, direct); }),
+              PLAT_HOST_WINDOWS ? "[a]\n[b]\n[\"]\n" : "[a b]\n[\\\"]\n");
     const std::string missing = scratch.win("missing"), plain = scratch.write("plain", "text\n");
     for (auto [program, error] : {std::pair{missing.c_str(), ENOENT}, {plain.c_str(), EACCES}}) {
         errno = 0;
         EXPECT_EQ(run(program, {program, "x"}, &status), "") << program;
         EXPECT_EQ(status, -1) << program;
-        EXPECT_EQ(errno, error) << program;
+        if (error == ENOENT || !PLAT_HOST_WINDOWS) { // Windows runtimes differ on the other
+            EXPECT_EQ(errno, error) << program;
+        }
     }
     errno = 0;
     EXPECT_EQ(plat_spawnv(1, child_path, direct), -1); // only wait mode is accepted
@@ -132,14 +137,16 @@ TEST(PlatformDir, CreateDirectoryIsOwnerOnlyAndBackslashesReachTheHostAsSlashes)
     struct plat_stat64 st {};
     ASSERT_EQ(plat_stat64(sub.c_str(), &st), 0);
     EXPECT_TRUE(st.is_dir);
-    EXPECT_EQ(st.mode & 0777, 0700u);
+    if (!PLAT_HOST_WINDOWS) { // Windows has no permission bits to check
+        EXPECT_EQ(st.mode & 0777, 0700u);
+    }
     FILE *f = plat_freopen(file.c_str(), "wt", plat_fopen(file.c_str(), "w"));
     ASSERT_NE(f, nullptr);
     std::fputs("hello\n", f);
     std::fclose(f);
-    EXPECT_EQ(read_file(scratch.host("sub\\file.txt")), "hello\n");
+    EXPECT_EQ(read_text(scratch.host("sub\\file.txt")), "hello\n");
     ASSERT_EQ(plat_stat64(file.c_str(), &st), 0);
-    EXPECT_TRUE(st.size == 6 && st.is_regular && !st.is_dir);
+    EXPECT_TRUE(st.size == (PLAT_HOST_WINDOWS ? 7 : 6) && st.is_regular && !st.is_dir);
     EXPECT_EQ(plat_remove(file.c_str()), 0);
     EXPECT_EQ(plat_rmdir(sub.c_str()), 0);
     EXPECT_TRUE(scratch.empty());
@@ -157,7 +164,7 @@ TEST(PlatformDir, FindFirstFileAndShortPathFollowTheWindowsConventions) {
         int is_dir;
     } cases[] = {{"mixedcase.txt", "MixedCase.TXT", 0},
                  {"sub", "Sub", 1},
-                 {"A", "A", 0},
+                 {"A", PLAT_HOST_WINDOWS ? "a" : "A", 0}, // one file on Windows
                  {"a", "a", 0},
                  {"missing\\x", nullptr, 0},
                  {"*", nullptr, 0}};
@@ -173,10 +180,16 @@ TEST(PlatformDir, FindFirstFileAndShortPathFollowTheWindowsConventions) {
     }
     EXPECT_EQ(plat_FindClose(nullptr), 0);
     std::string path = scratch.write("long name.txt", "x");
+    // POSIX has no short names, so a path is its own; Windows gives the
+    // shorter form without the blank.
+    const uint32_t need = plat_GetShortPathNameA(path.c_str(), nullptr, 0);
+    if (PLAT_HOST_WINDOWS)
+        EXPECT_TRUE(need > 1 && need < path.size() + 1) << need;
+    else
+        EXPECT_EQ(need, path.size() + 1);
     char small[4] = "abc";
-    EXPECT_EQ(plat_GetShortPathNameA(path.c_str(), small, sizeof small), path.size() + 1);
+    EXPECT_EQ(plat_GetShortPathNameA(path.c_str(), small, sizeof small), need);
     EXPECT_STREQ(small, "abc");
-    EXPECT_EQ(plat_GetShortPathNameA(path.c_str(), nullptr, 0), path.size() + 1);
 }
 
 // ---------------------------------------------------------------------------

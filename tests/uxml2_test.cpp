@@ -129,14 +129,14 @@ TEST(UxmlRead, RejectsMalformedDocumentsAndEveryCutOfOne) {
         kDecl + " <r/>",                                              //
         "<?xml version=\"1.0\"" + std::string(240, ' ') + "?>\n<r/>", // line over 255
         kDecl + "<a></b>",                                            // closing name differs
-        kDecl + "<a></a >",             // closing '>' must follow the name
-        kDecl + "<a/ >",                //
-        kDecl + "< />",                 // empty names
-        kDecl + "<a =\"v\"/>",          //
-        kDecl + "<a k = \"v\"/>",       //
-        kDecl + "<a k=v/>",             // unquoted value
-        kDecl + "<a k=&quot;v&quot;/>", // an entity is never a quote
-        kDecl + "<a>&lt;/a>",           // nor a tag
+        kDecl + "<a></a >",                          // closing '>' must follow the name
+        kDecl + "<a/ >",                             //
+        kDecl + "< />",                              // empty names
+        kDecl + "<a =\"v\"/>",                       //
+        kDecl + "<a k = \"v\"/>",                    //
+        kDecl + "<a k=v/>",                          // unquoted value
+        kDecl + "<a k=&quot;v&quot;/>",              // an entity is never a quote
+        kDecl + "<a>&lt;/a>",                        // nor a tag
         kDecl + std::string("<ro\0ot/>", 8),         // a zero byte in a name,
         kDecl + std::string("<a k=\"v\0w\"/>", 13),  // in a value
         kDecl + std::string("<a>t\0u</a>", 10),      // in data

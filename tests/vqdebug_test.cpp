@@ -75,7 +75,7 @@ TEST_F(DebugOptions, EachArgumentSetsRegeneratesAndWarnsAsItsRowSays) {
         EXPECT_EQ(gen(DBC_VQ4, "driver"), regenerated);
         db_puts("new");
         if (out != nullptr) { // only the last file named receives the records, "+" appends
-            EXPECT_EQ(read_file(host(out)), std::strstr(arg, "+trace") ? "old\nnew\n" : "new\n");
+            EXPECT_EQ(read_text(host(out)), std::strstr(arg, "+trace") ? "old\nnew\n" : "new\n");
         }
         EXPECT_EQ(read_file("a.txt") + read_file("b.txt"), "");
         EXPECT_EQ(fs::exists("p.zip"), std::strstr(warnings, "over-written") == nullptr);

@@ -17,7 +17,7 @@ class TraceOutput : public DebugDirTest {
         gFile = std::fopen("trace.out", "w");
         ASSERT_NE(gFile, nullptr);
     }
-    static std::string out() { return read_file("trace.out"); }
+    static std::string out() { return read_text("trace.out"); }
 };
 
 int echo_with_number(uint32_t number, va_list args) {

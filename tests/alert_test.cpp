@@ -252,6 +252,9 @@ TEST_F(Alert, TemplatesComeFromInitTheEnvironmentAndTheCalls) {
 }
 
 TEST(AlertTemplates, AVariableSetButEmptyIsAnEmptyTemplate) {
+    if (PLAT_HOST_WINDOWS)
+        GTEST_SKIP()
+            << "Windows keeps no variable set to the empty string (setting one removes it)";
     ScratchDir tree;
     std::string command = std::string("ZEB_ERR_FORMAT= ") + VQ4_TEST_CHILD + " alert 908 2>'" +
                           tree.host("out.txt").string() + "'";

@@ -20,20 +20,13 @@ int discard(const char *) {
     return 1;
 }
 
-void write_file(const char *name, std::string_view text) {
-    FILE *f = std::fopen(name, "wb");
-    fuzz::check(f != nullptr);
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-}
-
 // Two command files the input may name, one nested in the other; and the
 // debug options taken once, so that "--vqdebug" tokens of the input only
 // earn the warning about extra options and open no file.
 void set_up() {
     fuzz::scratch_dir("cmdfile");
-    write_file("n1.cmd", "outer @n2.cmd \"quoted arg\"\n");
-    write_file("n2.cmd", "inner\\ escaped 'single'\n");
+    fuzz::write_file("n1.cmd", "outer @n2.cmd \"quoted arg\"\n");
+    fuzz::write_file("n2.cmd", "inner\\ escaped 'single'\n");
     alert_set_output(discard);
     set_maxerrors(UINT32_MAX);
     db_parse_options("--vqdebug=");
@@ -48,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // An "@" with a path could read any file of the machine.
     if (text.find('@') != std::string_view::npos && fuzz::names_outside(text))
         return 0;
-    write_file("in.cmd", text);
+    fuzz::write_file("in.cmd", text);
     const char *argv[] = {"vq4", "@in.cmd"};
     vec *args = cmdline_build(2, argv, nullptr);
     fuzz::check(args != nullptr);

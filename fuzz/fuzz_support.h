@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -34,6 +35,15 @@ inline std::vector<std::string> pieces(std::string_view text, char separator) {
         out.emplace_back(text.substr(start, at - start));
     out.emplace_back(text.substr(start));
     return out;
+}
+
+// A file of the scratch directory holding text (the run stops when it
+// cannot be written).
+inline void write_file(const char *name, std::string_view text) {
+    FILE *f = std::fopen(name, "wb");
+    check(f != nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
 }
 
 inline std::filesystem::path &scratch_path() {

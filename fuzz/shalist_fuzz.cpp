@@ -16,19 +16,12 @@
 
 namespace {
 
-void write_file(const char *name, std::string_view text) {
-    FILE *f = std::fopen(name, "wb");
-    fuzz::check(f != nullptr);
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-}
-
 // The directory the lists describe: two files and an empty subdirectory.
 void set_up() {
     fuzz::scratch_dir("shalist");
     std::filesystem::create_directories("d/sub");
-    write_file("d/a.txt", "alpha\n");
-    write_file("d/b.bin", std::string_view("\0\1\2", 3));
+    fuzz::write_file("d/a.txt", "alpha\n");
+    fuzz::write_file("d/b.bin", std::string_view("\0\1\2", 3));
 }
 
 } // namespace
@@ -39,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string_view text = fuzz::text_of(data, size);
     if (fuzz::names_outside(text))
         return 0;
-    write_file("list.sha", text);
+    fuzz::write_file("list.sha", text);
     char *before = os_getcwd();
     vec *entries = shahash_read_list("list.sha", "d");
     if (entries != nullptr) {

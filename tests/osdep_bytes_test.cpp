@@ -16,6 +16,7 @@ constexpr uint64_t kValue = 0x1122334455667788;
 // once at its end, leaves the destination as it was.
 template <typename T>
 void check_pair(size_t (*write)(FILE *, T), size_t (*read)(FILE *, T *), const std::string &bytes) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
     FILE *f = std::tmpfile(), *cut = std::tmpfile();
     EXPECT_EQ(write(f, T(kValue)), 1u);
     std::string written(16, '\0');
@@ -36,22 +37,16 @@ void check_pair(size_t (*write)(FILE *, T), size_t (*read)(FILE *, T *), const s
     std::fclose(cut);
 }
 
-#define CHECK_PAIR(T, s, bytes)                                                                    \
-    do {                                                                                           \
-        SCOPED_TRACE(#s);                                                                          \
-        check_pair<T>(os_write_##s, os_read_##s, bytes);                                           \
-    } while (0)
-
 } // namespace
 
 TEST(OsIntegerIoTest, WritersLayOutTheByteOrderAndReadersGiveTheValueBackOrKeepIt) {
-    CHECK_PAIR(uint8_t, u8, "\x88");
-    CHECK_PAIR(uint16_t, u16, "\x88\x77");
-    CHECK_PAIR(uint16_t, u16_be, "\x77\x88");
-    CHECK_PAIR(uint32_t, u32, "\x88\x77\x66\x55");
-    CHECK_PAIR(uint32_t, u32_be, "\x55\x66\x77\x88");
-    CHECK_PAIR(uint64_t, u64, "\x88\x77\x66\x55\x44\x33\x22\x11");
-    CHECK_PAIR(uint64_t, u64_be, "\x11\x22\x33\x44\x55\x66\x77\x88");
+    check_pair(os_write_u8, os_read_u8, "\x88");
+    check_pair(os_write_u16, os_read_u16, "\x88\x77");
+    check_pair(os_write_u16_be, os_read_u16_be, "\x77\x88");
+    check_pair(os_write_u32, os_read_u32, "\x88\x77\x66\x55");
+    check_pair(os_write_u32_be, os_read_u32_be, "\x55\x66\x77\x88");
+    check_pair(os_write_u64, os_read_u64, "\x88\x77\x66\x55\x44\x33\x22\x11");
+    check_pair(os_write_u64_be, os_read_u64_be, "\x11\x22\x33\x44\x55\x66\x77\x88");
 }
 
 TEST(OsIntegerIoDeathTest, NullStreamOrDestinationStopsTheProgram) {

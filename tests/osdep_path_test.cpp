@@ -7,45 +7,31 @@
 using namespace test_support;
 
 TEST(OsPathNormalizeTest, FollowsTheTable) {
-    struct Row {
-        const char *in, *out;
-    } rows[] = {{"a//b/./c/../d", "a/b/d"},
-                {"C:\\", "C:\\"},
-                {"ab\\", "ab"},
-                {"a\\", "a\\"},
-                {"", ""},
-                {"\\", "\\"},
-                {"\\\\\\/", "/"},
-                {"a\\.", "a"},
-                {"a\\..", ""},
-                {"a\\b\\..\\..\\c", "\\c"},
-                {"..\\a", "..\\a"},
-                {".\\a", ".\\a"},
-                {"a\\.b\\..c", "a\\.b\\..c"},
-                {"\\\\srv\\share\\.\\d", "\\srv\\share\\d"},
-                {"\\..\\a", "\\a"}};
-    for (const Row &row : rows)
-        EXPECT_EQ(take(os_path_normalize(row.in)), row.out) << "input " << row.in;
+    const std::pair<const char *, const char *> rows[] = {
+        // clang-format off
+        {"a//b/./c/../d", "a/b/d"}, {"C:\\", "C:\\"}, {"ab\\", "ab"}, {"a\\", "a\\"}, {"", ""},
+        {"\\", "\\"}, {"\\\\\\/", "/"}, {"a\\.", "a"}, {"a\\..", ""}, {"a\\b\\..\\..\\c", "\\c"},
+        {"..\\a", "..\\a"}, {".\\a", ".\\a"}, {"a\\.b\\..c", "a\\.b\\..c"},
+        {"\\\\srv\\share\\.\\d", "\\srv\\share\\d"}, {"\\..\\a", "\\a"},
+        // clang-format on
+    };
+    for (const auto &[in, out] : rows)
+        EXPECT_EQ(take(os_path_normalize(in)), out) << "input " << in;
     EXPECT_EQ(os_path_normalize(nullptr), nullptr);
 }
 
 TEST(OsPathJoinTest, InsertsExactlyOneBackslash) {
-    struct Row {
-        const char *dir, *name, *out;
-    } rows[] = {{"dir\\", "\\file", "dir\\file"},
-                {"dir", "file", "dir\\file"},
-                {"dir\\\\", "\\\\file", "dir\\\\\\file"},
-                {"dir/", "file", "dir/\\file"},
-                {"dir", "", "dir\\"},
-                {"dir", nullptr, "dir\\"},
-                {"\\", "\\", "\\"},
-                {"", "file", "(null)"},
-                {nullptr, "file", "(null)"}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(std::string(row.dir ? row.dir : "(null)") + " + " +
-                     (row.name ? row.name : "(null)"));
-        EXPECT_EQ(take(os_path_join(row.dir, row.name)), row.out);
-        EXPECT_EQ(take(os_path_join3(0x10000, row.dir, row.name)), row.out);
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        // clang-format off
+        {"dir\\", "\\file", "dir\\file"}, {"dir", "file", "dir\\file"}, {"dir", "", "dir\\"},
+        {"dir\\\\", "\\\\file", "dir\\\\\\file"}, {"dir/", "file", "dir/\\file"},
+        {"dir", nullptr, "dir\\"}, {"\\", "\\", "\\"}, {"", "file", "(null)"},
+        {nullptr, "file", "(null)"},
+        // clang-format on
+    };
+    for (const auto &[dir, name, out] : rows) {
+        EXPECT_EQ(take(os_path_join(dir, name)), out);
+        EXPECT_EQ(take(os_path_join3(0x10000, dir, name)), out);
     }
 }
 

@@ -73,11 +73,11 @@ TEST_F(FrontEnd, ArgumentsChooseTheDriverAndBecomeItsCommandFileLines) {
     write("scan.cmd", "-DTARGET=--CHIP=18f452 @scan.cmd\n");
     write("first.cmd", "-DX=--chip=16f84 @first.cmd\n-DY=--chip=18f452\n"); // the first decides
     Lines loop_lines(40, "@loop.cmd");
-    loop_lines.push_back("a.c");
     std::string loop_text;
     for (const std::string &line : loop_lines)
-        loop_text += line + (line == "a.c" ? "\n" : " ");
-    write("loop.cmd", loop_text);
+        loop_text += line + " ";
+    write("loop.cmd", loop_text + "a.c\n");
+    loop_lines.push_back("a.c");
     const std::string k1022(1022, 'k');
     write("crlf.cmd", k1022 + "\r\nnext\r\n");
     fs::create_directory(work("adir.cmd"));
@@ -179,21 +179,18 @@ TEST_F(FrontEnd, FatalErrorsStopTheFrontEndBeforeAnyDriverRuns) {
     write("not-a-directory", "");
     fs::remove(root_ / bin_ / ("lumc18" + exe()));
     const FatalCase cases[] = {
+        // clang-format off
         {{"--ext=foo", "a.c"}, "(1443) unknown --EXT sub-option \"foo\"\n", ""},
         {{"--ext="}, "(1443) unknown --EXT sub-option \"\"\n", ""},
         {{"--ext=iar", "--ejm"}, "(1444) respecified C extension from \"IAR\" to \"EJM\" \n", ""},
-        {{"-Enodir/e", "a.c"},
-         "",
+        {{"-Enodir/e", "a.c"}, "",
          "(141) can't open error file \"nodir/e\": No such file or directory\n"},
-        // Descriptor 2 is the original standard error again when the
-        // command file is named.
-        {{"a.c"},
-         "",
-         "(2082) can't create temporary file\n",
+        // Descriptor 2 is the original standard error again when the command file is named.
+        {{"a.c"}, "", "(2082) can't create temporary file\n",
          {"TEMP=" + work("not-a-directory").string() + "/sub"}},
-        {{"-q", "--chip=18f452"},
-         "(900) exec failed: " + (root_ / bin_ / "lumc18").string() + "\n",
+        {{"-q", "--chip=18f452"}, "(900) exec failed: " + (root_ / bin_ / "lumc18").string() + "\n",
          ""},
+        // clang-format on
     };
     for (const FatalCase &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

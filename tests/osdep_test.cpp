@@ -39,55 +39,38 @@ unsigned long name_number(const std::string &name) {
 
 } // namespace
 
-TEST(OsSpawnTest, ArgumentsReachTheChildByTheWindowsRules) {
-    // Arguments whose quoting meets the splitting rules (the rules alone are
-    // the platform tests' table).
+TEST(OsSpawnTest, QuotesElementsInPlaceAndTheChildSplitsThemByTheWindowsRules) {
+    // Each element is replaced by its copy, quoted when it holds white space
+    // (embedded quotes are not escaped), and os_quote_arg quotes a copy by
+    // the same rule; the child splits the joined line again (the rules alone
+    // are the platform tests' table).
     struct Row {
-        const char *argument;
+        const char *argument, *quoted;
         const char *received; // the child's "[%s]" lines
-    } rows[] = {{"plain", "[plain]\n"},
-                {"with blank", "[with blank]\n"},
-                {"tab\there", "[tab\there]\n"},
-                {"say \"hi\" now", "[say hi now]\n"},
-                {"\"quoted words\"", "[quoted]\n[words]\n"},
-                {"C:\\my dir\\", "[C:\\my dir\"]\n"},
-                {"", ""}};
+    } rows[] = {{"plain", "plain", "[plain]\n"},
+                {"two words", "\"two words\"", "[two words]\n"},
+                {"tab\there", "\"tab\there\"", "[tab\there]\n"},
+                {"line\n", "\"line\n\"", "[line\n]\n"},
+                {"say \"hi\" now", "\"say \"hi\" now\"", "[say hi now]\n"},
+                {"\"quoted words\"", "\"\"quoted words\"\"", "[quoted]\n[words]\n"},
+                {"C:\\my dir\\", "\"C:\\my dir\\\"", "[C:\\my dir\"]\n"},
+                {"\"q\"", "\"q\"", "[q]\n"},
+                {"", "", ""}};
     for (const Row &row : rows) {
-        vec *argv = vec_create(__FILE__, __LINE__);
-        for (const char *item : {kChild, "args", row.argument, static_cast<const char *>(nullptr)})
-            vec_append(argv, const_cast<char *>(item));
-        FILE *f = os_popen_vec(argv);
-        ASSERT_NE(f, nullptr) << row.argument;
-        EXPECT_EQ(read_all(f), std::string("[args]\n") + row.received) << row.argument;
-        EXPECT_EQ(os_pclose(f), 0);
+        const char *argv[] = {kChild, "args", row.argument, nullptr};
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(os_spawn(kChild, argv), 0); }),
+                  std::string("[args]\n") + row.received)
+            << row.argument;
+        EXPECT_STREQ(argv[2], row.quoted);
+        EXPECT_EQ(take(os_quote_arg(row.argument)), row.quoted);
     }
-}
-
-TEST(OsSpawnTest, QuotesElementsInPlaceAndGivesTheExitStatusOrMinusOne) {
-    const char *argv[] = {kChild, "two words", "one", "exit", "7", nullptr};
-    CaptureStdout();
-    EXPECT_EQ(os_spawn(kChild, argv), 0);
-    EXPECT_EQ(GetCapturedStdout(), "[two words]\n[one]\n[exit]\n[7]\n");
-    EXPECT_STREQ(argv[1], "\"two words\"");
-    EXPECT_STREQ(argv[2], "one");
-    EXPECT_EQ(os_spawn(kChild, argv + 2), 7);
     // No handlers were installed, so the launches installed none.
     EXPECT_EQ(plat_signal(PLAT_SIGTERM, PLAT_SIG_DFL), PLAT_SIG_DFL);
     const char *empty[] = {nullptr};
-    CaptureStdout();
-    EXPECT_EQ(os_spawn(kChild, empty), 0);
-    EXPECT_EQ(GetCapturedStdout(), ""); // started without arguments
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(os_spawn(kChild, empty), 0); }), ""); // no arguments
     errno = 0;
     EXPECT_EQ(os_spawn("/nonexistent/dir/nowhere", empty), -1);
     EXPECT_EQ(errno, ENOENT);
-    // os_quote_arg quotes by the same rule, in a copy.
-    for (auto [in, out] : {std::pair{"plain", "plain"},
-                           {"two words", "\"two words\""},
-                           {"tab\tx", "\"tab\tx\""},
-                           {"line\n", "\"line\n\""},
-                           {"", ""},
-                           {"\"q\"", "\"q\""}})
-        EXPECT_EQ(take(os_quote_arg(in)), out) << in;
 }
 
 TEST(OsPopenTest, CapturesBothStreamsInOrderAndTheStatusWhateverTheLineLength) {
@@ -159,18 +142,22 @@ TEST(OsNumCoresTest, EnvironmentOverridesOnlyWithANonZeroNumber) {
     EXPECT_GE(host, 1);
     struct Row {
         const char *value;
+        bool consult_env;
         int32_t expected;
-    } rows[] = {{"0", host}, {"text", host}, {"-3", 1}, {"5", 5}, {"12abc", 12}, {nullptr, host}};
+    } rows[] = {{"0", true, host},   {"text", true, host}, {"-3", true, 1},      {"5", true, 5},
+                {"12abc", true, 12}, {"5", false, host},   {nullptr, true, host}};
     for (const Row &row : rows) {
         os_setenv("bamboo_capability_Cores", row.value);
-        EXPECT_EQ(os_num_cores(true), row.expected) << (row.value ? row.value : "(unset)");
+        EXPECT_EQ(os_num_cores(row.consult_env), row.expected)
+            << (row.value ? row.value : "(unset)") << (row.consult_env ? "" : ", not consulted");
     }
-    os_setenv("bamboo_capability_Cores", "5");
-    EXPECT_EQ(os_num_cores(false), host);
-    os_setenv("bamboo_capability_Cores", nullptr);
 }
 
-TEST(OsSignalDeathTest, HandlersInstalledAgainByALaunchEndTheProcessWithTheSignalNumber) {
+// The handler points descriptors 1 and 2 back at what they were when the
+// handlers were installed and ends the output there with a newline.
+TEST(OsSignalDeathTest, HandlersInstalledAgainByALaunchRestoreTheStreamsAndEndWithTheSignal) {
+    ScratchDir scratch;
+    fs::path saved = scratch.path() / "saved_stdout", redirected = scratch.path() / "redirected";
     struct Row {
         int sig;
         bool banner;
@@ -178,32 +165,21 @@ TEST(OsSignalDeathTest, HandlersInstalledAgainByALaunchEndTheProcessWithTheSigna
                 {PLAT_SIGABRT, true}, {PLAT_SIGSEGV, true},  {PLAT_SIGFPE, true}};
     const char *exits[] = {kChild, "exit", "0", nullptr};
     for (const Row &row : rows) {
+        SCOPED_TRACE(::testing::Message() << "signal " << row.sig);
         EXPECT_EXIT(
             {
+                std::fflush(stdout); // what the test program wrote so far is not the handler's
+                plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
                 os_install_signals();
                 plat_signal(row.sig, PLAT_SIG_DFL); // a launch installs the handlers again
                 os_spawn(kChild, exits);
+                FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");
+                plat_dup2(plat_fileno(elsewhere), 1);
+                plat_dup2(plat_fileno(elsewhere), 2);
                 plat_raise(row.sig);
             },
-            ExitedWithCode(row.sig), row.banner ? kBanner : "^$")
-            << "signal " << row.sig;
+            ExitedWithCode(row.sig), row.banner ? kBanner : "^$");
+        EXPECT_EQ(read_text(saved), "\n"); // the newline that ends the output
+        EXPECT_EQ(fs::file_size(redirected), 0u);
     }
-}
-
-TEST(OsSignalDeathTest, HandlerRestoresTheSavedStreams) {
-    ScratchDir scratch;
-    fs::path saved = scratch.path() / "saved_stdout", redirected = scratch.path() / "redirected";
-    EXPECT_EXIT(
-        {
-            std::fflush(stdout); // what the test program wrote so far is not the handler's
-            plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
-            os_install_signals();
-            FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");
-            plat_dup2(plat_fileno(elsewhere), 1);
-            plat_dup2(plat_fileno(elsewhere), 2);
-            plat_raise(PLAT_SIGSEGV);
-        },
-        ExitedWithCode(PLAT_SIGSEGV), kBanner);
-    EXPECT_EQ(read_text(saved), "\n"); // the newline that ends the output
-    EXPECT_EQ(fs::file_size(redirected), 0u);
 }

@@ -18,15 +18,6 @@ using ::testing::ExitedWithCode;
 
 namespace {
 
-class OsTempDeathTest : public ::testing::Test {
-  protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-    // Points TEMP at the scratch directory (only in the child).
-    void use_scratch_as_temp() { os_setenv("TEMP", scratch.str().c_str()); }
-
-    ScratchDir scratch;
-};
-
 // The directory part of a name from the layer.
 std::string dir_of(const std::string &name) {
     return name.substr(0, name.rfind('\\'));
@@ -48,75 +39,75 @@ bool is_private_dir_of(const std::string &dir, const std::string &base, char let
 
 } // namespace
 
-TEST_F(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept) {
-    // Status 1 is how a fatal message ends the process.
-    for (auto [status, keep] : {std::pair{0, false}, {1, false}, {0, true}}) {
+// The base is TEMP, else TMP, else the current directory (a backslash that
+// ends it is not doubled). Before the first name, a TEMP that names a file
+// gives no name (and uses up no number); a later request tries again.
+// Status 1 is how a fatal message ends the process; a failed removal at exit
+// is ignored and the other removals still happen.
+TEST(OsTempDeathTest, NamesFollowTheLayoutAndAllTemporariesGoAtExitUnlessKept) {
+    ScratchDir scratch;
+    const std::string base = scratch.str(), with_backslash = base + "\\";
+    struct Row {
+        const char *temp, *tmp, *made_in;
+        int status;
+        bool keep, fail_removal;
+        size_t left; // entries left in the scratch directory
+    } rows[] = {{base.c_str(), nullptr, base.c_str(), 0, false, false, 0},
+                {nullptr, base.c_str(), base.c_str(), 1, false, true, 1},
+                {nullptr, nullptr, ".", 0, false, false, 0},
+                {with_backslash.c_str(), nullptr, base.c_str(), 0, true, false, 3}};
+    for (const Row &row : rows) {
         EXPECT_EXIT(
             {
-                use_scratch_as_temp();
-                os_keep_temps(keep);
+                os_setenv("TEMP", scratch.write("file", "x").c_str());
+                CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
+                os_setenv("TEMP", row.temp);
+                os_setenv("TMP", row.tmp);
+                CHILD_CHECK(plat_chdir(base.c_str()) == 0);
+                os_keep_temps(row.keep);
                 std::string first = take(os_tmpfile_name(".cmd"));
                 std::string dir = dir_of(first);
-                CHILD_CHECK(is_private_dir_of(dir, scratch.str(), 'A'));
+                CHILD_CHECK(is_private_dir_of(dir, row.made_in, 'A'));
                 CHILD_CHECK(first == dir + "\\vq4_tmp_0.cmd");
-                CHILD_CHECK(take(os_tmpfile_name_plain()) == dir + "\\vq4_tmp_1");
-                CHILD_CHECK(take(os_tmpfile_name("cmd")) == dir + "\\vq4_tmp_2.cmd");
+                CHILD_CHECK(take(os_tmpfile_name("cmd")) == dir + "\\vq4_tmp_1.cmd");
                 CHILD_CHECK(fs::is_directory(host(dir)) && !fs::exists(host(first)));
                 CHILD_CHECK(write_file(host(first), "command file"));
                 std::string sub = take(os_tmpdir_name());
-                CHILD_CHECK(sub == dir + "\\vq4_tmp_3" && fs::is_directory(host(sub)));
+                CHILD_CHECK(sub == dir + "\\vq4_tmp_2" && fs::is_directory(host(sub)));
                 CHILD_CHECK(write_file(host(sub) / "inner", "x"));
                 scratch.write("dir\\sub\\f", "x");
-                scratch.write("file", "x");
                 os_remove_at_exit(nullptr);
                 os_remove_dir_at_exit(nullptr);
                 os_remove_at_exit(scratch.win("file").c_str());
                 os_remove_dir_at_exit(scratch.win("dir").c_str());
                 os_remove_at_exit(scratch.win("never_made").c_str());
-                std::exit(status);
+                if (row.fail_removal) // the first removal at exit: "file"
+                    plat_fail_next(PLAT_CALL_REMOVE, EACCES);
+                std::exit(row.status);
             },
-            ExitedWithCode(status), "");
+            ExitedWithCode(row.status), "");
         std::set<std::string> names = listing(scratch.path());
-        EXPECT_EQ(names.size(), keep ? 3u : 0u) << "exit status " << status;
-        if (keep) { // "dir", "file" and the private directory, last in order
-            EXPECT_TRUE(fs::exists(scratch.path() / *names.rbegin() / "vq4_tmp_0.cmd"));
-        }
+        EXPECT_EQ(names.size(), row.left) << "TEMP " << (row.temp ? row.temp : "(unset)");
+        // Kept: "dir", "file" and the private directory, last in order.
+        EXPECT_TRUE(!row.keep || fs::exists(scratch.path() / *names.rbegin() / "vq4_tmp_0.cmd"));
     }
 }
 
-// With no creatable candidate there is no name (and no number is used up);
-// a later request tries again. A failed removal at exit is ignored.
-TEST_F(OsTempDeathTest, NoCandidateGivesNullAndAFailedRemovalAtExitIsIgnored) {
+TEST(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
+    ScratchDir scratch;
     EXPECT_EXIT(
         {
-            os_setenv("TEMP", scratch.write("not_a_directory", "x").c_str());
-            CHILD_CHECK(os_tmpfile_name(".cmd") == nullptr && os_tmpdir_name() == nullptr);
-            use_scratch_as_temp();
-            std::string name = take(os_tmpfile_name(".cmd"));
-            CHILD_CHECK(is_private_dir_of(dir_of(name), scratch.str(), 'A'));
-            CHILD_CHECK(name.ends_with("\\vq4_tmp_0.cmd") && write_file(host(name), "command"));
-            plat_fail_next(PLAT_CALL_REMOVE, EACCES);
-            std::exit(5);
-        },
-        ExitedWithCode(5), "");
-    EXPECT_EQ(listing(scratch.path()).size(), 2u); // the private directory stays
-}
-
-TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
-    EXPECT_EXIT(
-        {
-            use_scratch_as_temp();
+            os_setenv("TEMP", scratch.str().c_str());
             // The layer's next host-unique name follows the one taken here.
             std::string taken = plat_tmpnam(nullptr);
             size_t dot = taken.rfind('.');
             std::string tail =
                 taken.substr(1, dot) + std::to_string(std::stoul(taken.substr(dot + 1)) + 1);
-            fs::path base = scratch.path();
             scratch.write("vqA" + tail, "a file");
             scratch.write("vqB" + tail + "\\keep", "inside");
-            fs::create_symlink(base / "nowhere", base / ("vqC" + tail));
+            fs::create_symlink(scratch.host("nowhere"), scratch.host("vqC" + tail));
             scratch.write("target\\keep", "target");
-            fs::create_directory_symlink(base / "target", base / ("vqD" + tail));
+            fs::create_directory_symlink(scratch.host("target"), scratch.host("vqD" + tail));
             CHILD_CHECK(dir_of(take(os_tmpfile_name_plain())) == scratch.win("vqE" + tail));
             std::exit(0);
         },
@@ -126,29 +117,6 @@ TEST_F(OsTempDeathTest, ExistingCandidatesAreSkippedForTheNextLetter) {
         letters += name.starts_with("vq") ? name.substr(2, 1) : "-";
     EXPECT_EQ(letters, "-ABCD");
     EXPECT_TRUE(fs::exists(scratch.path() / "target" / "keep"));
-}
-
-TEST_F(OsTempDeathTest, BaseIsTempThenTmpThenTheCurrentDirectory) {
-    const std::string dir = scratch.str(), with_backslash = dir + "\\";
-    struct Row {
-        const char *temp, *tmp, *base;
-    } rows[] = {{nullptr, dir.c_str(), dir.c_str()},
-                {nullptr, nullptr, "."},
-                {with_backslash.c_str(), nullptr, dir.c_str()}}; // no second backslash
-    for (const Row &row : rows) {
-        EXPECT_EXIT(
-            {
-                os_setenv("TEMP", row.temp);
-                os_setenv("TMP", row.tmp);
-                CHILD_CHECK(plat_chdir(dir.c_str()) == 0);
-                CHILD_CHECK(
-                    is_private_dir_of(dir_of(take(os_tmpfile_name_plain())), row.base, 'A'));
-                std::exit(0);
-            },
-            ExitedWithCode(0), "")
-            << "TEMP " << (row.temp ? row.temp : "(unset)");
-    }
-    EXPECT_TRUE(scratch.empty());
 }
 
 TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
@@ -171,11 +139,9 @@ TEST(OsRmdirTest, RemovesATreeWithoutFollowingLinksAndStopsAtTheFirstFailure) {
     plat_fail_next(PLAT_CALL_REMOVE, EACCES);
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), -1);
     plat_fail_reset();
-    EXPECT_TRUE(fs::exists(s / "t" / "f"));
     plat_fail_next(PLAT_CALL_OPENDIR, EACCES);
     EXPECT_EQ(os_rmdir_r(scratch.win("t").c_str()), 0);
     plat_fail_reset();
-    EXPECT_TRUE(fs::exists(s / "t"));
 }
 
 TEST(OsFileQueryTest, ExistenceKindSizeExactCaseAndDirectoriesMadeByLevels) {
@@ -192,9 +158,6 @@ TEST(OsFileQueryTest, ExistenceKindSizeExactCaseAndDirectoriesMadeByLevels) {
         EXPECT_EQ(os_file_size(absent), 0);
         EXPECT_EQ(os_short_path(absent), nullptr);
     }
-    EXPECT_EQ(take(os_getcwd()), fs::current_path().string());
-    const std::string program = PLAT_HOST_WINDOWS ? "vq4_unit_tests.exe" : "vq4_unit_tests";
-    EXPECT_EQ(fs::path(take(os_program_path())).filename(), program);
     // Windows gives the short (8.3) names of the components; POSIX has none.
     std::string shortened = take(os_short_path(f));
     EXPECT_TRUE(PLAT_HOST_WINDOWS ? fs::equivalent(shortened, file) : shortened == file)
@@ -202,10 +165,8 @@ TEST(OsFileQueryTest, ExistenceKindSizeExactCaseAndDirectoriesMadeByLevels) {
     // Directories are made up to three missing levels deep.
     std::string deep = scratch.win("a\\b\\c");
     EXPECT_EQ(os_mkdir_p(deep.c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(scratch.path() / "a" / "b" / "c"));
     EXPECT_EQ(os_mkdir_p(deep.c_str()), 1);
     EXPECT_EQ(os_mkdir_p((file + "\\x\\y").c_str()), 1);
-    EXPECT_FALSE(fs::exists(scratch.host("Five.TXT\\x")));
     EXPECT_EQ(os_ensure_dir(nullptr), -1);
     EXPECT_EQ(os_ensure_dir("C:"), 0);
     EXPECT_EQ(os_ensure_dir(d), 0);

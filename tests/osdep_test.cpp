@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <iterator>
+#include <tuple>
 
 using namespace test_support;
 
@@ -24,14 +24,6 @@ const char *const kChild = VQ4_TEST_CHILD;
 const char *const kBanner = "An unexpected problem has been encountered and the program must "
                             "quit; contact Brisvale support with details";
 
-// Everything left to read on a stream.
-std::string read_all(FILE *f) {
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        text.push_back(static_cast<char>(c));
-    return text;
-}
-
 // The number in a temporary name (vq4_tmp_N).
 unsigned long name_number(const std::string &name) {
     return std::stoul(name.substr(name.rfind('_') + 1));
@@ -39,55 +31,35 @@ unsigned long name_number(const std::string &name) {
 
 } // namespace
 
-TEST(OsSpawnTest, ArgumentsReachTheChildByTheWindowsRules) {
-    // Arguments whose quoting meets the splitting rules (the rules alone are
-    // the platform tests' table).
-    struct Row {
-        const char *argument;
-        const char *received; // the child's "[%s]" lines
-    } rows[] = {{"plain", "[plain]\n"},
-                {"with blank", "[with blank]\n"},
-                {"tab\there", "[tab\there]\n"},
-                {"say \"hi\" now", "[say hi now]\n"},
-                {"\"quoted words\"", "[quoted]\n[words]\n"},
-                {"C:\\my dir\\", "[C:\\my dir\"]\n"},
-                {"", ""}};
-    for (const Row &row : rows) {
-        vec *argv = vec_create(__FILE__, __LINE__);
-        for (const char *item : {kChild, "args", row.argument, static_cast<const char *>(nullptr)})
-            vec_append(argv, const_cast<char *>(item));
-        FILE *f = os_popen_vec(argv);
-        ASSERT_NE(f, nullptr) << row.argument;
-        EXPECT_EQ(read_all(f), std::string("[args]\n") + row.received) << row.argument;
-        EXPECT_EQ(os_pclose(f), 0);
+TEST(OsSpawnTest, QuotesElementsInPlaceAndTheChildSplitsThemByTheWindowsRules) {
+    // Each element is replaced by its copy, quoted when it holds white space
+    // (embedded quotes are not escaped; os_quote_arg quotes a copy the same
+    // way), and the child splits the joined line again (the rules alone are
+    // the platform tests' table). Rows: argument, copy, the child's lines.
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        {"two words", "\"two words\"", "[two words]\n"},
+        {"tab\there", "\"tab\there\"", "[tab\there]\n"},
+        {"line\n", "\"line\n\"", "[line\n]\n"},
+        {"say \"hi\" now", "\"say \"hi\" now\"", "[say hi now]\n"},
+        {"\"quoted words\"", "\"\"quoted words\"\"", "[quoted]\n[words]\n"},
+        {"C:\\my dir\\", "\"C:\\my dir\\\"", "[C:\\my dir\"]\n"},
+        {"\"q\"", "\"q\"", "[q]\n"},
+        {"", "", ""}};
+    for (const auto &[argument, quoted, received] : rows) {
+        const char *argv[] = {kChild, "args", argument, nullptr};
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(os_spawn(kChild, argv), 0); }),
+                  std::string("[args]\n") + received)
+            << argument;
+        EXPECT_STREQ(argv[2], quoted);
+        EXPECT_EQ(take(os_quote_arg(argument)), quoted);
     }
-}
-
-TEST(OsSpawnTest, QuotesElementsInPlaceAndGivesTheExitStatusOrMinusOne) {
-    const char *argv[] = {kChild, "two words", "one", "exit", "7", nullptr};
-    CaptureStdout();
-    EXPECT_EQ(os_spawn(kChild, argv), 0);
-    EXPECT_EQ(GetCapturedStdout(), "[two words]\n[one]\n[exit]\n[7]\n");
-    EXPECT_STREQ(argv[1], "\"two words\"");
-    EXPECT_STREQ(argv[2], "one");
-    EXPECT_EQ(os_spawn(kChild, argv + 2), 7);
     // No handlers were installed, so the launches installed none.
     EXPECT_EQ(plat_signal(PLAT_SIGTERM, PLAT_SIG_DFL), PLAT_SIG_DFL);
     const char *empty[] = {nullptr};
-    CaptureStdout();
-    EXPECT_EQ(os_spawn(kChild, empty), 0);
-    EXPECT_EQ(GetCapturedStdout(), ""); // started without arguments
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(os_spawn(kChild, empty), 0); }), ""); // no arguments
     errno = 0;
     EXPECT_EQ(os_spawn("/nonexistent/dir/nowhere", empty), -1);
     EXPECT_EQ(errno, ENOENT);
-    // os_quote_arg quotes by the same rule, in a copy.
-    for (auto [in, out] : {std::pair{"plain", "plain"},
-                           {"two words", "\"two words\""},
-                           {"tab\tx", "\"tab\tx\""},
-                           {"line\n", "\"line\n\""},
-                           {"", ""},
-                           {"\"q\"", "\"q\""}})
-        EXPECT_EQ(take(os_quote_arg(in)), out) << in;
 }
 
 TEST(OsPopenTest, CapturesBothStreamsInOrderAndTheStatusWhateverTheLineLength) {
@@ -102,115 +74,103 @@ TEST(OsPopenTest, CapturesBothStreamsInOrderAndTheStatusWhateverTheLineLength) {
         return open;
     };
     auto before = open_descriptors();
-    // The command-line limit is the callers' to apply: a longer line still
-    // reaches the child.
+    // The limit is the callers' to apply: a longer line still reaches the child.
     EXPECT_EQ(os_cmdline_limit(), 7191u);
     std::string third(os_cmdline_limit(), 'x');
     FILE *f = os_popen(kChild, "out", "first", "err", "second", "out", third.c_str(), "exit", "3",
                        nullptr);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(read_all(f), "first\nsecond\n" + third + "\n");
+    std::string text(2 * third.size(), '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    EXPECT_EQ(text, "first\nsecond\n" + third + "\n");
     EXPECT_EQ(os_pclose(f), 3);
+    // A second close and a stream of another origin give -1; the latter stays open.
     EXPECT_EQ(os_pclose(f), -1);
+    FILE *foreign = std::tmpfile();
+    EXPECT_EQ(os_pclose(foreign), -1);
+    EXPECT_EQ(std::fclose(foreign), 0);
     EXPECT_EQ(open_descriptors(), before); // every descriptor it opened is closed again
 }
 
 TEST(OsPopenTest, FailuresGiveNullRunNothingAndLeaveTheStreamsAlone) {
-    const int kNone = -1; // a missing program, no injected host failure
-    for (int call : {kNone, int{PLAT_CALL_DUP}, int{PLAT_CALL_DUP2}, int{PLAT_CALL_FOPEN},
-                     int{PLAT_CALL_SPAWNV}}) {
+    EXPECT_EQ(os_popen_vec(nullptr), nullptr);
+    EXPECT_EQ(os_popen_vec(vec_create(__FILE__, __LINE__)), nullptr);
+    EXPECT_EQ(os_popen(nullptr), nullptr);
+    EXPECT_EQ(os_pclose(nullptr), -1);
+    // PLAT_CALL_COUNT: a missing program and no injected host failure.
+    for (plat_call call :
+         {PLAT_CALL_COUNT, PLAT_CALL_DUP, PLAT_CALL_DUP2, PLAT_CALL_FOPEN, PLAT_CALL_SPAWNV}) {
         unsigned long before = name_number(take(os_tmpfile_name_plain()));
         CaptureStdout();
         CaptureStderr();
-        if (call != kNone)
-            plat_fail_next(static_cast<plat_call>(call), EBADF);
-        const char *program = call == kNone ? "/nonexistent/program" : kChild;
+        if (call != PLAT_CALL_COUNT)
+            plat_fail_next(call, EBADF);
+        const char *program = call == PLAT_CALL_COUNT ? "/nonexistent/program" : kChild;
         EXPECT_EQ(os_popen(program, "out", "lost", nullptr), nullptr) << "call " << call;
         plat_fail_reset();
         std::printf("out\n");
         std::fprintf(stderr, "err\n");
         std::fflush(stdout);
         EXPECT_EQ(GetCapturedStderr() + GetCapturedStdout(), "err\nout\n") << "call " << call;
-        if (call == kNone) { // no capture file was even named
+        if (call == PLAT_CALL_COUNT) { // no capture file was even named
             EXPECT_EQ(name_number(take(os_tmpfile_name_plain())), before + 1);
         }
     }
-}
-
-TEST(OsPopenTest, BadVectorsGiveNullAndForeignStreamsStayOpen) {
-    EXPECT_EQ(os_popen_vec(nullptr), nullptr);
-    EXPECT_EQ(os_popen_vec(vec_create(__FILE__, __LINE__)), nullptr);
-    EXPECT_EQ(os_popen(nullptr), nullptr);
-    EXPECT_EQ(os_pclose(nullptr), -1);
-    FILE *foreign = std::tmpfile();
-    EXPECT_EQ(os_pclose(foreign), -1);
-    EXPECT_NE(std::fputs("still open", foreign), EOF);
-    EXPECT_EQ(std::fclose(foreign), 0);
 }
 
 TEST(OsTimeDeathTest, FirstCallFixesTheTimeZoneOnly) {
     expect_in_fresh_process([] {
         os_setenv("TZ", "UTC");
         int64_t stored = 0, now = os_time(&stored);
-        if (std::string(std::getenv("TZ")) != "EST0EDT" || stored != now ||
-            now - static_cast<int64_t>(std::time(nullptr)) > 1)
-            return "first call: TZ " + std::string(std::getenv("TZ")) + ", " + std::to_string(now);
+        std::string zones = std::getenv("TZ");
         os_setenv("TZ", "UTC");
         os_time(nullptr);
-        return std::string(std::string(std::getenv("TZ")) == "UTC" ? "" : "a later call set TZ");
+        zones += std::string(", then ") + std::getenv("TZ");
+        bool on_time = stored == now && now - static_cast<int64_t>(std::time(nullptr)) <= 1;
+        return zones == "EST0EDT, then UTC" && on_time ? "" : zones + ", " + std::to_string(now);
     });
 }
 
 TEST(OsNumCoresTest, EnvironmentOverridesOnlyWithANonZeroNumber) {
     int32_t host = os_num_cores(false);
-    EXPECT_GE(host, 1);
-    struct Row {
-        const char *value;
-        int32_t expected;
-    } rows[] = {{"0", host}, {"text", host}, {"-3", 1}, {"5", 5}, {"12abc", 12}, {nullptr, host}};
-    for (const Row &row : rows) {
-        os_setenv("bamboo_capability_Cores", row.value);
-        EXPECT_EQ(os_num_cores(true), row.expected) << (row.value ? row.value : "(unset)");
-    }
-    os_setenv("bamboo_capability_Cores", "5");
-    EXPECT_EQ(os_num_cores(false), host);
-    os_setenv("bamboo_capability_Cores", nullptr);
-}
-
-TEST(OsSignalDeathTest, HandlersInstalledAgainByALaunchEndTheProcessWithTheSignalNumber) {
-    struct Row {
-        int sig;
-        bool banner;
-    } rows[] = {{PLAT_SIGINT, false}, {PLAT_SIGTERM, false}, {PLAT_SIGBREAK, false},
-                {PLAT_SIGABRT, true}, {PLAT_SIGSEGV, true},  {PLAT_SIGFPE, true}};
-    const char *exits[] = {kChild, "exit", "0", nullptr};
-    for (const Row &row : rows) {
-        EXPECT_EXIT(
-            {
-                os_install_signals();
-                plat_signal(row.sig, PLAT_SIG_DFL); // a launch installs the handlers again
-                os_spawn(kChild, exits);
-                plat_raise(row.sig);
-            },
-            ExitedWithCode(row.sig), row.banner ? kBanner : "^$")
-            << "signal " << row.sig;
+    // The variable's value, whether it is consulted and the result.
+    const std::tuple<const char *, bool, int32_t> rows[] = {
+        {"0", true, host},   {"text", true, host}, {"-3", true, 1},      {"5", true, 5},
+        {"12abc", true, 12}, {"5", false, host},   {nullptr, true, host}};
+    for (const auto &[value, consult_env, expected] : rows) {
+        os_setenv("bamboo_capability_Cores", value);
+        EXPECT_EQ(os_num_cores(consult_env), expected)
+            << (value ? value : "(unset)") << (consult_env ? "" : ", not consulted");
     }
 }
 
-TEST(OsSignalDeathTest, HandlerRestoresTheSavedStreams) {
+// The handler points descriptors 1 and 2 back at what they were when the
+// handlers were installed and ends the output there with a newline.
+TEST(OsSignalDeathTest, HandlersInstalledAgainByALaunchRestoreTheStreamsAndEndWithTheSignal) {
     ScratchDir scratch;
     fs::path saved = scratch.path() / "saved_stdout", redirected = scratch.path() / "redirected";
-    EXPECT_EXIT(
-        {
-            std::fflush(stdout); // what the test program wrote so far is not the handler's
-            plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
-            os_install_signals();
-            FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");
-            plat_dup2(plat_fileno(elsewhere), 1);
-            plat_dup2(plat_fileno(elsewhere), 2);
-            plat_raise(PLAT_SIGSEGV);
-        },
-        ExitedWithCode(PLAT_SIGSEGV), kBanner);
-    EXPECT_EQ(read_text(saved), "\n"); // the newline that ends the output
-    EXPECT_EQ(fs::file_size(redirected), 0u);
+    const char *exits[] = {kChild, "exit", "0", nullptr};
+    // Each signal and whether the handler prints the banner.
+    for (auto [sig, banner] : {std::pair{PLAT_SIGINT, false},
+                               {PLAT_SIGTERM, false},
+                               {PLAT_SIGBREAK, false},
+                               {PLAT_SIGABRT, true},
+                               {PLAT_SIGSEGV, true},
+                               {PLAT_SIGFPE, true}}) {
+        SCOPED_TRACE(::testing::Message() << "signal " << sig);
+        EXPECT_EXIT(
+            {
+                std::fflush(stdout); // what the test program wrote so far is not the handler's
+                plat_dup2(plat_fileno(std::fopen(saved.string().c_str(), "w")), 1);
+                os_install_signals();
+                plat_signal(sig, PLAT_SIG_DFL); // a launch installs the handlers again
+                os_spawn(kChild, exits);
+                FILE *elsewhere = std::fopen(redirected.string().c_str(), "w");
+                plat_dup2(plat_fileno(elsewhere), 1);
+                plat_dup2(plat_fileno(elsewhere), 2);
+                plat_raise(sig);
+            },
+            ExitedWithCode(sig), banner ? kBanner : "^$");
+        EXPECT_EQ(read_text(saved), "\n"); // the newline that ends the output
+    }
 }

@@ -1,8 +1,7 @@
-// The relaunch: how cmdline_spawn hands arguments to the child (VQ4_TEST_CHILD
-// prints each as "[%s]", or runs "out T", "err T", "exit N"), the command
-// file's escapes and every failure of the launch; and what only
-// cmdline_driver does. vq4each runs the echo, the swallowed output, a
-// callback's options and a program that cannot start end to end.
+// How cmdline_spawn hands arguments to VQ4_TEST_CHILD (which prints each as
+// "[%s]", or runs "out T", "err T", "exit N"), its command-file escapes and
+// every failure; and what only cmdline_driver does. vq4each's end-to-end test
+// runs the echo, swallowed output, a callback's options and unstartable programs.
 #include "common/cmdline.h"
 #include "common/osdep.h"
 #include "common/stringcache.h"
@@ -51,9 +50,8 @@ long temporaries() {
 
 } // namespace
 
-// The mode and the length choose the command file, the level the echo; a
-// failing host call ends the launch with its reason traced and its text
-// printed once the streams are back.
+// The mode and the length choose the command file, the level the echo; a failing
+// host call's reason is traced and its text printed once the streams are back.
 TEST(CmdlineSpawnTest, EachLaunchHandsOverEchoesOrFailsAsItsRowSays) {
     const std::string fits(os_cmdline_limit() - CHILD.size() - 1, 'w'), over = fits + "w";
     // What the reader takes back unchanged: blanks, quotes, backslashes.
@@ -139,11 +137,10 @@ TEST(CmdlineSpawnDeathTest, NoTemporaryNameIsReported) {
 
 // The signal handlers are in place before the callback runs.
 TEST(CmdlineDriverDeathTest, TheHandlersPrecedeTheCallback) {
-    const char *argv[] = {"tool"};
     cmdline_options_fn interrupted = [](vec *) -> vec * {
         plat_raise(PLAT_SIGINT);
         std::abort();
     };
-    EXPECT_EXIT(cmdline_driver(1, argv, interrupted, CMDLINE_FILE_NEVER, nullptr),
+    EXPECT_EXIT(cmdline_driver(0, nullptr, interrupted, CMDLINE_FILE_NEVER, nullptr),
                 ::testing::ExitedWithCode(PLAT_SIGINT), "^$");
 }

@@ -140,7 +140,7 @@ TEST_F(DebugLaunch, NamedProgramRunsUnderTheDebugger) {
 
 TEST_F(DebugLaunch, OtherProgramRunsDirectlyUnlessForcedAndAMissingDebuggerIsReportedOnce) {
     parse("--vqdebug=debug:lumc");
-    EXPECT_EQ(db_run("other.exe", nullptr, 0), 3); // directly: the recorder gets no argument
+    EXPECT_EQ(db_run("other.exe", nullptr, 0), 3); // directly: the stand-in gets no argument
     EXPECT_EQ(db_run("other.exe", nullptr, 1), 3);
     EXPECT_TRUE(std::regex_match(read_file("record.txt"), std::regex("-s\n.+\n--\nother.exe\n")))
         << read_file("record.txt");

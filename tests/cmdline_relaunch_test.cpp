@@ -1,8 +1,7 @@
-// The relaunch: how cmdline_spawn hands arguments to the child (VQ4_TEST_CHILD
-// prints each as "[%s]", or runs "out T", "err T", "exit N"), the command
-// file's escapes and every failure of the launch; and what only
-// cmdline_driver does. vq4each runs the echo, the swallowed output, a
-// callback's options and a program that cannot start end to end.
+// How cmdline_spawn hands arguments to VQ4_TEST_CHILD (which prints each as
+// "[%s]", or runs "out T", "err T", "exit N"), its command-file escapes and
+// every failure; and what only cmdline_driver does. vq4each's end-to-end test
+// runs the echo, swallowed output, a callback's options and unstartable programs.
 #include "common/cmdline.h"
 #include "common/osdep.h"
 #include "common/stringcache.h"
@@ -51,53 +50,30 @@ long temporaries() {
 
 } // namespace
 
-TEST(CmdlineSpawnTest, ModeAndLengthChooseTheCommandFileAndLevelTheEcho) {
+// The mode and the length choose the command file, the level the echo; a failing
+// host call's reason is traced and its text printed once the streams are back.
+TEST(CmdlineSpawnTest, EachLaunchHandsOverEchoesOrFailsAsItsRowSays) {
     const std::string fits(os_cmdline_limit() - CHILD.size() - 1, 'w'), over = fits + "w";
-    // Mode, arguments, whether a command file hands them over, echo level.
-    const std::tuple<uint32_t, Strings, bool, int32_t> rows[] = {
-        {CMDLINE_FILE_WHEN_LONG, {fits}, false, 0},
-        {CMDLINE_FILE_WHEN_LONG, {over}, true, 0},
-        {CMDLINE_FILE_NEVER, {over}, false, 0},
-        {7, {"a"}, false, 0},
-        // What the reader takes back unchanged: blanks, quotes, backslashes.
-        {CMDLINE_FILE_ALWAYS,
-         {"two words", "it's", "say \"hi\"", "C:\\dir\\a.c", "a\\\\b", "end\\", "x\\ y", " lead"},
-         true,
-         1},
-    };
-    for (const auto &[mode, args, via_file, level] : rows) {
-        Launch launch = spawn(args, mode, level);
-        std::smatch at;
-        std::regex_search(launch.out, at, std::regex("\\[@(\\S+vq4_tmp_\\d+\\.cmd)\\]\n"));
-        std::string joined, file = at.str(1), printed;
-        for (const std::string &arg : args)
-            joined += (joined.empty() ? "" : " ") + arg, printed += "[" + arg + "]\n";
-        SCOPED_TRACE(::testing::Message() << "mode " << mode << " " << joined.substr(0, 9));
-        EXPECT_EQ(launch.status, 0);
-        EXPECT_EQ(file.empty(), !via_file);
-        EXPECT_EQ(launch.out, (level > 0 ? CHILD + " @" + file + " [ " + joined + " ]\n" : "") +
-                                  (via_file ? "[@" + file + "]\n" : printed) + "after\n");
-        if (level == 0)
-            continue;
-        EXPECT_TRUE(read_text(host(file)).starts_with("\"two\\ words\"\nit\\'s\n"));
-        EXPECT_NE(std::freopen(host(file).string().c_str(), "r", stdin), nullptr);
-        int32_t count = 0;
-        char **tokens = cmdline_read_args("prog", &count);
-        EXPECT_EQ(Strings(tokens + 1, tokens + count), args);
-    }
-}
-
-TEST(CmdlineSpawnTest, FailuresPrintTheirTextRestoreTheStreamsAndLeaveNoFile) {
+    // What the reader takes back unchanged: blanks, quotes, backslashes.
+    const Strings escapes = {"two words", "it's",  "say \"hi\"", "C:\\dir\\a.c",
+                             "a\\\\b",    "end\\", "x\\ y",      " lead"};
     const struct {
-        plat_call call;
-        int skip;
-        const char *reason; // traced
-        std::string text;   // printed after "<program>: ", "" when none or lost
+        plat_call call = PLAT_CALL_COUNT; // fails after skip calls pass (COUNT: none)
+        int skip = 0;
+        const char *reason = "Execution returned 0"; // traced
+        std::string text = "";                       // printed after "<program>: "
         uint32_t mode = CMDLINE_FILE_NEVER;
-        int32_t level = -1, status = 1;
+        int32_t level = -1;
+        Strings args = {"out", "lost", "err", "lost", "exit", "4"};
+        std::string out = ""; // before "after\n"; "@F" names the command file
     } rows[] = {
+        {.mode = CMDLINE_FILE_WHEN_LONG, .level = 0, .args = {fits}, .out = "[" + fits + "]\n"},
+        {.mode = CMDLINE_FILE_WHEN_LONG, .level = 0, .args = {over}, .out = "[@F]\n"},
+        {.mode = CMDLINE_FILE_NEVER, .level = 0, .args = {over}, .out = "[" + over + "]\n"},
+        {.mode = 7, .level = 0, .args = {"a"}, .out = "[a]\n"},
+        {PLAT_CALL_COUNT, 0, "Execution returned 0", "", CMDLINE_FILE_ALWAYS, 1, escapes,
+         CHILD + " @F [ two words it's say \"hi\" C:\\dir\\a.c a\\\\b end\\ x\\ y  lead ]\n[@F]\n"},
         // The child's output goes into a file that is gone afterwards.
-        {PLAT_CALL_COUNT, 0, "Execution returned 4", "", CMDLINE_FILE_NEVER, -1, 4},
         {PLAT_CALL_FOPEN, 0, "Could not create command file",
          "fatal error: Could not open temporary file\n", CMDLINE_FILE_ALWAYS, 0},
         {PLAT_CALL_DUP, 0, "stdout dup failed", NO_REDIRECTION},
@@ -109,29 +85,38 @@ TEST(CmdlineSpawnTest, FailuresPrintTheirTextRestoreTheStreamsAndLeaveNoFile) {
         {PLAT_CALL_CLOSE, 0, "could not close saved stdout", NO_REDIRECTION},
         {PLAT_CALL_DUP2, 3, "dup2 restore stderr failed", ""},
         {PLAT_CALL_CLOSE, 1, "could not close saved stderr", NO_REDIRECTION},
-        {PLAT_CALL_SPAWNV, 0, "Execution returned -1", "", CMDLINE_FILE_WHEN_LONG, -1, -1},
     };
     vec *none = vec_create(__FILE__, __LINE__); // nothing to run
-    EXPECT_TRUE(stderr_of([none] {
-                    EXPECT_EQ(cmdline_spawn(none, 0, 0), 1);
-                }).ends_with(": fatal error: no input files\nprogram terminated.\n"));
+    std::string none_err = stderr_of([none] { EXPECT_EQ(cmdline_spawn(none, 0, 0), 1); });
+    EXPECT_TRUE(none_err.ends_with(": fatal error: no input files\nprogram terminated.\n"));
     vec_destroy(none);
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.reason);
+        SCOPED_TRACE(::testing::Message() << row.reason << ", " << row.args[0].substr(0, 9));
         long before = temporaries();
         if (row.call != PLAT_CALL_COUNT)
             plat_fail_after(row.call, row.skip, EBADF);
-        Launch launch = spawn({"out", "lost", "err", "lost", "exit", "4"}, row.mode, row.level);
+        Launch launch = spawn(row.args, row.mode, row.level);
         plat_fail_reset();
-        EXPECT_EQ(launch.status, row.status);
+        std::smatch at;
+        std::regex_search(launch.out, at, std::regex("@(\\S+vq4_tmp_\\d+\\.cmd)"));
+        const std::string file = at.str(1);
+        EXPECT_EQ(launch.status, row.call == PLAT_CALL_COUNT ? 0 : 1);
         EXPECT_EQ(lacks(launch.trace, "EXIT cmdline_exe() -> " + std::string(row.reason)), "");
         bool stdout_lost = row.call == PLAT_CALL_DUP2 && row.skip == 2; // not restored
-        EXPECT_EQ(launch.out, stdout_lost ? "" : "after\n");
+        EXPECT_EQ(launch.out, std::regex_replace(row.out, std::regex("@F"), "@" + file) +
+                                  (stdout_lost ? "" : "after\n"));
         EXPECT_EQ(launch.err.substr(launch.err.empty() ? 0 : launch.err.find(": ") + 2), row.text);
-        // Windows cannot remove the capture file while a stream not given
-        // back still has it open.
+        // The command file stays for the exit handler. Windows cannot remove
+        // the capture file while a stream not given back still has it open.
         bool still_open = row.call == PLAT_CALL_DUP2 && row.skip >= 2;
-        EXPECT_EQ(temporaries(), before + (PLAT_HOST_WINDOWS && still_open ? 1 : 0));
+        EXPECT_EQ(temporaries(), before + !file.empty() + (PLAT_HOST_WINDOWS && still_open));
+        if (row.level < 1)
+            continue;
+        EXPECT_TRUE(read_text(host(file)).starts_with("\"two\\ words\"\nit\\'s\n"));
+        EXPECT_NE(std::freopen(host(file).string().c_str(), "r", stdin), nullptr);
+        int32_t count = 0;
+        char **tokens = cmdline_read_args("prog", &count);
+        EXPECT_EQ(Strings(tokens + 1, tokens + count), row.args);
     }
 }
 
@@ -141,24 +126,21 @@ TEST(CmdlineSpawnDeathTest, NoTemporaryNameIsReported) {
     const std::tuple<uint32_t, int32_t, const char *> rows[] = {
         {CMDLINE_FILE_ALWAYS, 0, "fatal error: Could not create temporary file\n"},
         {CMDLINE_FILE_NEVER, -1, NO_REDIRECTION}};
-    for (const auto &[mode, level, text] : rows) {
+    for (const auto &[mode, level, text] : rows)
         expect_in_fresh_process([mode, level, text] {
             plat_fail_next(PLAT_CALL_TMPNAM, EIO);
             Launch launch = spawn({"out", "lost"}, mode, level);
             return launch.status == 1 && launch.out == "after\n" ? lacks(launch.err, text)
                                                                  : launch.out + launch.err;
         });
-    }
 }
 
 // The signal handlers are in place before the callback runs.
 TEST(CmdlineDriverDeathTest, TheHandlersPrecedeTheCallback) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const char *argv[] = {"tool"};
     cmdline_options_fn interrupted = [](vec *) -> vec * {
         plat_raise(PLAT_SIGINT);
         std::abort();
     };
-    EXPECT_EXIT(cmdline_driver(1, argv, interrupted, CMDLINE_FILE_NEVER, nullptr),
+    EXPECT_EXIT(cmdline_driver(0, nullptr, interrupted, CMDLINE_FILE_NEVER, nullptr),
                 ::testing::ExitedWithCode(PLAT_SIGINT), "^$");
 }

@@ -2,7 +2,6 @@
 
 #include "tests/support.h"
 
-#include <cstring>
 #include <vector>
 
 using namespace test_support;

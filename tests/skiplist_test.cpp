@@ -3,8 +3,6 @@
 #include "common/vector.h"
 #include "tests/support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <vector>
 
@@ -166,7 +164,6 @@ void insert_out_of_order() {
 }
 
 TEST(SkiplistDeathTest, ReportWithoutListsSaysNoneAndOrderCheckDumpsTheListAndAborts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             gFile = stderr;

@@ -57,9 +57,11 @@ TEST(PlatformSplit, CommandLinesFollowTheWindowsRulesAndFileTextSplitsAtLineEnds
                                {"p a\\\\b", {"p", "a\\\\b"}},
                                {"p a\\\\\"b c\"", {"p", "a\\b c"}},
                                {"p a\\\\\\\"b", {"p", "a\\\"b"}},
+                               {"p \"a b\\\\\"", {"p", "a b\\"}},
                                {"p \"a\"\"b\"", {"p", "a\"b"}},
                                {"p \"\"\"", {"p", "\""}},
                                {"p a\"\"b", {"p", "ab"}},
+                               {"p \"a\" \"\" b", {"p", "a", "", "b"}},
                                {"p \"unterminated arg", {"p", "unterminated arg"}}};
     for (const auto &c : lines)
         EXPECT_EQ(words(plat_split_command_line, c.text), c.expected) << "line: " << c.text;

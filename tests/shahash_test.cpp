@@ -187,10 +187,12 @@ TEST(ChecksumList, ReadSplitsAtTheFirstBlankAndCheckFailsOnAnyBadLine) {
         {kEmpty256 + " */dev/zero\n", 0},
         {kEmpty256 + " *sub\n", 0},
     };
+    fs::path before = fs::current_path(); // each check returns to it, whatever its result
     for (const auto &c : cases) {
         dir.write("list", c.text);
         EXPECT_EQ(shahash_check_list(dir.str().c_str(), dir.win("list").c_str()), c.result)
             << c.text;
+        EXPECT_EQ(fs::current_path(), before);
     }
     EXPECT_EQ(shahash_check_list(dir.win("nowhere").c_str(), dir.win("list").c_str()), 0);
     EXPECT_EQ(shahash_check_list(nullptr, dir.win("nolist").c_str()), 0);

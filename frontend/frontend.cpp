@@ -29,9 +29,6 @@ int32_t saved_stderr = 0;
 
 namespace {
 
-// Directory kind of the tools' bin directory (lum\bin in an installation).
-constexpr uint32_t TOOL_BIN_DIRECTORY = 1;
-
 constexpr const char *NO_OPTIONS[] = {nullptr};
 constexpr const char *EJM_OPTIONS[] = {"--ccmode=ejm", nullptr};
 constexpr const char *IAR_OPTIONS[] = {"--ccmode=iar", nullptr};
@@ -403,7 +400,7 @@ int32_t vq4_spawn(vec *argv) {
 
 bool run_driver(const char *driver_name, vec *args) {
     vec *argv = vq4_keep(vec_copy(args, __FILE__, __LINE__));
-    const char *path = reg_mkpath(TOOL_BIN_DIRECTORY, driver_name);
+    const char *path = reg_mkpath(REG_DIR_BIN, driver_name);
     // Without an installation the bare name is tried, so that the failure
     // names the driver that was looked for.
     path = sc_intern(path != nullptr ? path : driver_name);

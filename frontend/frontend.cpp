@@ -4,7 +4,6 @@
 
 #include "common/alert.h"
 #include "common/alert_numbers.h"
-#include "common/cmdline.h"
 #include "common/osdep.h"
 #include "common/registry.h"
 #include "common/stringcache.h"

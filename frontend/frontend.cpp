@@ -363,10 +363,13 @@ int32_t vq4_spawn(vec *argv) {
     DB_ENTER("vq4_spawn", nullptr);
     const char *program = static_cast<const char *>(vec_get(argv, 0));
     DB_TRACE("Forced use of command file");
-    size_t length = command_line_length(argv);
-    if (os_cmdline_limit() < length) {
-        DB_TRACE("Command line length is too long for OS (%u), using command file",
-                 unsigned(length));
+    // Measured only for the trace: the launch always takes a command file.
+    if (DB_TRACING_LINES()) {
+        size_t length = command_line_length(argv);
+        if (os_cmdline_limit() < length) {
+            DB_TRACE("Command line length is too long for OS (%u), using command file",
+                     unsigned(length));
+        }
     }
     const char *name = temporary_name(".cmd");
     if (name == nullptr) {

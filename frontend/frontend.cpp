@@ -138,9 +138,10 @@ const char *command_file_line(const char *argument) {
     return escaped;
 }
 
-// A new temporary name (interned) with the given extension, or null.
+// A new temporary name (interned) with the given extension (null: none);
+// null when the private directory cannot be made.
 const char *temporary_name(const char *extension) {
-    char *name = extension != nullptr ? os_tmpfile_name(extension) : os_tmpfile_name_plain();
+    char *name = os_tmpfile_name(extension);
     const char *interned = sc_intern(name);
     free(name);
     return interned;

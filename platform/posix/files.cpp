@@ -261,6 +261,7 @@ extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) 
     std::string host = host_path(path);
     if (!may_write_through(host, mode)) {
         std::fclose(stream); // a failed reopen closes the stream
+        errno = EACCES;      // not the flush's error, if it had one
         return nullptr;
     }
     return std::freopen(host.c_str(), host_mode(mode).c_str(), stream);

@@ -105,13 +105,15 @@ bool may_write_through(const std::string &host, const char *mode) {
 }
 
 // Removes everything inside the directory open as dirfd, never following a
-// link. PLAT_TREE_REMOVED, or PLAT_TREE_FAILED at the first failure.
+// link, and closes dirfd (the listing takes it over; the removals are made
+// relative to it). PLAT_TREE_REMOVED, or PLAT_TREE_FAILED at the first
+// failure.
 plat_tree_result remove_contents(int dirfd) {
-    int listing_fd = dup(dirfd); // fdopendir takes it over
-    DIR *dir = listing_fd < 0 ? nullptr : fdopendir(listing_fd);
+    DIR *dir = fdopendir(dirfd);
     if (dir == nullptr) {
-        if (listing_fd >= 0)
-            close(listing_fd);
+        int saved = errno;
+        close(dirfd);
+        errno = saved;
         return PLAT_TREE_FAILED;
     }
     plat_tree_result result = PLAT_TREE_REMOVED;
@@ -131,8 +133,6 @@ plat_tree_result remove_contents(int dirfd) {
         }
         int sub = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         result = sub < 0 ? PLAT_TREE_FAILED : remove_contents(sub);
-        if (sub >= 0)
-            close(sub);
         if (result == PLAT_TREE_REMOVED && unlinkat(dirfd, name, AT_REMOVEDIR) != 0)
             result = PLAT_TREE_FAILED;
         if (result != PLAT_TREE_REMOVED)
@@ -261,6 +261,7 @@ extern "C" FILE *plat_freopen(const char *path, const char *mode, FILE *stream) 
     std::string host = host_path(path);
     if (!may_write_through(host, mode)) {
         std::fclose(stream); // a failed reopen closes the stream
+        errno = EACCES;      // not the flush's error, if it had one
         return nullptr;
     }
     return std::freopen(host.c_str(), host_mode(mode).c_str(), stream);
@@ -357,7 +358,6 @@ extern "C" enum plat_tree_result plat_remove_tree(const char *path,
         return PLAT_TREE_REPLACED;
     }
     plat_tree_result result = remove_contents(fd);
-    close(fd);
     if (result != PLAT_TREE_REMOVED)
         return result;
     // A link put in the directory's place since is not a directory: rmdir

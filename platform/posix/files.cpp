@@ -238,8 +238,10 @@ extern "C" FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_
     bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     bool usable = regular || (S_ISCHR(st.st_mode) && isatty(fd));
     int target = fileno(stream);
-    // A terminal is read blocking again; a regular file never blocks.
-    if (!usable || (!regular && fcntl(fd, F_SETFL, O_RDONLY) != 0) || target < 0 ||
+    // Blocking again once the kind is known, so that a terminal waits for
+    // its lines and the descriptor a launched driver inherits as its standard
+    // input carries no flag of ours.
+    if (!usable || fcntl(fd, F_SETFL, O_RDONLY) != 0 || target < 0 ||
         dup2(fd, target) < 0) {
         int error = usable ? errno : EINVAL;
         close(fd);

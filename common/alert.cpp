@@ -376,8 +376,7 @@ int vmsg_once(uint32_t number, va_list args, bool noline, bool noloc) {
     OnceKey key = current_location(number);
     if (hash_haskey(rep.once, &key))
         return 0;
-    if (!rep.initialised)
-        alert_init();
+    alert_init();
     alert_record *rec = effective_record(number);
     if (!is_filtered(rec)) {
         OnceKey *kept = keep_once_key(key);
@@ -416,11 +415,6 @@ void exit_after_cleanup() {
     std::exit(1);
 }
 
-void ensure_initialised() {
-    if (!rep.initialised)
-        alert_init();
-}
-
 } // namespace alert_internal
 
 // ---------------------------------------------------------------------------
@@ -429,8 +423,7 @@ void ensure_initialised() {
 
 int alert_vmsg(uint32_t number, va_list args) {
     rep.saved_errno = errno;
-    if (!rep.initialised)
-        alert_init();
+    alert_init();
     alert_record *rec = effective_record(number);
     if (is_filtered(rec)) {
         std::free(rec);
@@ -588,8 +581,7 @@ void alert_init(void) {
 }
 
 uint32_t set_maxerrors(uint32_t n) {
-    if (!rep.initialised)
-        alert_init();
+    alert_init();
     uint32_t old = rep.max_errors;
     rep.max_errors = n;
     return old;
@@ -622,14 +614,12 @@ void alert_use_formats(int flag) {
 }
 
 void alert_set_formats(const char *error, const char *warning, const char *message) {
-    if (!rep.initialised)
-        alert_init();
+    alert_init();
     set_templates(error, warning, message, false);
 }
 
 void alert_force_formats(const char *error, const char *warning, const char *message) {
-    if (!rep.initialised)
-        alert_init();
+    alert_init();
     set_templates(error, warning, message, true);
 }
 

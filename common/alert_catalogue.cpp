@@ -450,7 +450,7 @@ int open_edf_impl(const char *path) {
             return 0;
         path = sc_intern(path);
     }
-    alert_internal::ensure_initialised();
+    alert_init();
     if (cat.current_file && !is_newer(path, cat.current_file)) {
         DB_TRACE("\"%s\" is not newer than \"%s\"", path, cat.current_file);
         return 1;
@@ -599,7 +599,7 @@ int open_edf_dir(const char *directory) {
 
 int alert_set_language(int language) {
     DB_ENTER("alert_set_language", "%d", language);
-    alert_internal::ensure_initialised();
+    alert_init();
     const char *name = msg_filename(language);
     int result = open_edf(name);
     if (!result) {

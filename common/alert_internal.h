@@ -36,8 +36,6 @@ void reset_states();
 
 // ---- The reporter -------------------------------------------------------------
 
-// Runs alert_init unless the diagnostics are initialised.
-void ensure_initialised();
 // Calls the application's cleanup(1) and ends the process with status 1.
 [[noreturn]] void exit_after_cleanup();
 

@@ -63,7 +63,7 @@ void drop_top_level() {
 
 // Sets state for every number whose start-up type passes the filter.
 template <typename Filter> void set_state_where(int state, Filter filter) {
-    alert_internal::ensure_initialised();
+    alert_init();
     for (uint32_t n = 0; n < alert_internal::start_up_slots(); ++n)
         if (const alert_record *rec = alert_internal::start_up_record(n); rec && filter(rec->type))
             set_state(n, state);

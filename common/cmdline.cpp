@@ -47,12 +47,7 @@ class TokenList {
     void add(const char *text, size_t length) {
         if (count_ >= capacity_ - 1) {
             capacity_ = capacity_ == 0 ? TOKEN_LIST_START : capacity_ * 2;
-            auto **grown = static_cast<char **>(must_alloc(uint32_t(capacity_) * sizeof(char *)));
-            if (list_ != nullptr) {
-                memcpy(grown, list_, size_t(count_) * sizeof(char *));
-                free(list_);
-            }
-            list_ = grown;
+            list_ = static_cast<char **>(must_realloc(list_, uint64_t(capacity_) * sizeof(char *)));
         }
         char *copy = room(length + 1);
         memcpy(copy, text, length);

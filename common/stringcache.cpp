@@ -707,11 +707,8 @@ char *heap_readline(FILE *stream) {
         if (used > 0 && line[used - 1] == '\n')
             return line;
         if (capacity - used < 2) {
-            auto *grown = static_cast<char *>(must_alloc(static_cast<uint32_t>(capacity * 2)));
-            std::memcpy(grown, line, used);
-            std::free(line);
-            line = grown;
             capacity *= 2;
+            line = static_cast<char *>(must_realloc(line, capacity));
         }
     }
     if (used > 0)

@@ -281,7 +281,7 @@ alert_record *record_at(vec *table, uint32_t number) {
 // Reads a whole text file as a text-mode stream gives it (line ends read
 // as a single line feed); false when it cannot be opened or read.
 bool read_file(const char *path, std::string &content) {
-    FILE *f = plat_fopen(path, "r");
+    FILE *f = plat_fopen_regular(path, "r"); // a pipe of the same name would block
     if (!f)
         return false;
     char chunk[4096];

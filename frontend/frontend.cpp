@@ -238,11 +238,7 @@ vq4_walk vq4_walk_options(vec *args, vec *driver_args, vec *extensions) {
 // cannot be opened. Only a regular file is read: a pipe would block and a
 // device might never end.
 const char *vq4_chip_from_command_file(const char *path, const char *base_name) {
-    struct plat_stat64 st;
-    if (plat_stat64(path, &st) != 0 || !st.is_regular) {
-        return base_name;
-    }
-    FILE *file = plat_fopen(path, "r");
+    FILE *file = plat_fopen_regular(path, "r");
     if (file == nullptr) {
         return base_name;
     }

@@ -177,6 +177,12 @@ int plat_chsize(int fd, int64_t size);
 // owner is neither this user nor the directory's owner, the open fails
 // with EACCES (the rule protected-symlink kernels apply to every open).
 FILE *plat_fopen(const char *path, const char *mode);
+// Opens path for reading (mode "r" or "rb") only when it is a regular file.
+// Anything else (a directory, a pipe, a device) is refused with EINVAL
+// without being read or waited on: the kind is checked on the opened file,
+// so a file swapped for a pipe after a look at its name cannot block the
+// caller. Counts as PLAT_CALL_FOPEN for the fault switch. Null with errno.
+FILE *plat_fopen_regular(const char *path, const char *mode);
 // Reopens stream for reading (text mode) on path, as freopen does, when
 // path is a regular file or a terminal. Anything else (a directory, a pipe,
 // a socket, another device) is refused with EINVAL without being read or

@@ -143,6 +143,12 @@ TEST(PlatformDir, CreateDirectoryIsOwnerOnlyAndBackslashesReachTheHostAsSlashes)
     EXPECT_EQ(read_text(scratch.host("sub\\file.txt")), "hello\n");
     ASSERT_EQ(plat_stat64(file.c_str(), &st), 0);
     EXPECT_TRUE(st.size == (PLAT_HOST_WINDOWS ? 7 : 6) && st.is_regular && !st.is_dir);
+    // Only a regular file opens for reading as one (pipes: end to end).
+    FILE *regular = plat_fopen_regular(file.c_str(), "r");
+    EXPECT_TRUE(regular != nullptr && std::fclose(regular) == 0);
+    errno = 0;
+    EXPECT_EQ(plat_fopen_regular(sub.c_str(), "r"), nullptr);
+    EXPECT_EQ(errno, EINVAL);
     EXPECT_EQ(plat_remove(file.c_str()), 0);
     EXPECT_EQ(plat_rmdir(sub.c_str()), 0);
     EXPECT_TRUE(scratch.empty());

@@ -29,11 +29,7 @@ bool is_being_read(const plat_file_id &id) {
 // The whole text of a regular file as a text-mode stream reads it; false
 // when it is not a regular file or cannot be read.
 bool read_text(const char *path, std::string &text) {
-    struct plat_stat64 st;
-    if (plat_stat64(path, &st) != 0 || !st.is_regular) {
-        return false;
-    }
-    FILE *file = plat_fopen(path, "r");
+    FILE *file = plat_fopen_regular(path, "r");
     if (file == nullptr) {
         return false;
     }

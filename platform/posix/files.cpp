@@ -209,6 +209,26 @@ extern "C" FILE *plat_fopen(const char *path, const char *mode) {
     return std::fopen(host.c_str(), host_mode(mode).c_str());
 }
 
+extern "C" FILE *plat_fopen_regular(const char *path, const char *mode) {
+    if (plat_fault_take(PLAT_CALL_FOPEN))
+        return nullptr;
+    (void)mode; // POSIX reads text and binary alike
+    // Non-blocking, so that opening a pipe without a writer returns at once;
+    // blocking again once the file is known to be regular.
+    int fd = open(host_path(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    FILE *stream = regular && fcntl(fd, F_SETFL, O_RDONLY) == 0 ? fdopen(fd, "r") : nullptr;
+    if (stream == nullptr) {
+        int error = regular ? errno : EINVAL;
+        close(fd);
+        errno = error;
+    }
+    return stream;
+}
+
 extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
     if (std::fgets(buf, size, stream) == nullptr)
         return nullptr;
@@ -241,8 +261,7 @@ extern "C" FILE *plat_freopen_input(const char *path, FILE *stream, struct plat_
     // Blocking again once the kind is known, so that a terminal waits for
     // its lines and the descriptor a launched driver inherits as its standard
     // input carries no flag of ours.
-    if (!usable || fcntl(fd, F_SETFL, O_RDONLY) != 0 || target < 0 ||
-        dup2(fd, target) < 0) {
+    if (!usable || fcntl(fd, F_SETFL, O_RDONLY) != 0 || target < 0 || dup2(fd, target) < 0) {
         int error = usable ? errno : EINVAL;
         close(fd);
         errno = error;

@@ -208,6 +208,18 @@ extern "C" FILE *plat_fopen(const char *path, const char *mode) {
     return plat_fault_take(PLAT_CALL_FOPEN) ? nullptr : std::fopen(path, mode);
 }
 
+extern "C" FILE *plat_fopen_regular(const char *path, const char *mode) {
+    FILE *stream = plat_fopen(path, mode);
+    struct _stat64 st;
+    if (stream != nullptr &&
+        (_fstat64(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0)) {
+        std::fclose(stream);
+        errno = EINVAL;
+        return nullptr;
+    }
+    return stream;
+}
+
 extern "C" char *plat_fgets(char *buf, int size, FILE *stream) {
     return std::fgets(buf, size, stream);
 }

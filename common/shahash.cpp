@@ -280,13 +280,15 @@ const char *shahash_impl_name(void) {
 
 namespace {
 
-// What a list operation finds at a path it is to digest.
-enum class Found { regular, missing, other };
+// What a list operation finds at a path: one look for each entry.
+enum class Found { regular, directory, missing, other };
 
 Found look_at(const char *path) {
     struct plat_stat64 st;
     if (plat_stat64(path, &st) != 0)
         return Found::missing;
+    if (st.is_dir)
+        return Found::directory;
     return st.is_regular ? Found::regular : Found::other;
 }
 
@@ -330,10 +332,11 @@ void scan_dir(uint32_t host_flags, vec *files, const char *dir, const char *pref
             continue;
         char *full = os_path_join(dir, name);
         char *recorded = os_path_join3(host_flags, prefix, name);
-        if (os_is_dir(full)) {
+        Found found = look_at(full);
+        if (found == Found::directory) {
             scan_dir(host_flags, files, full, recorded, entered);
             std::free(recorded);
-        } else if (look_at(full) == Found::other) {
+        } else if (found == Found::other) {
             DB_TRACE("\"%s\" is not a regular file: left out", full);
             std::free(recorded);
         } else {
@@ -418,7 +421,7 @@ int check_lines(FILE *list) {
             DB_TRACE("list line without a blank: %s", line);
             return 0;
         }
-        const char *actual = os_file_exists(path) ? regular_file_hex(path) : nullptr;
+        const char *actual = regular_file_hex(path);
         if (actual == nullptr || std::strcmp(actual, hash) != 0) {
             DB_TRACE("\"%s\" is missing or does not match %s", path, hash);
             return 0;
@@ -507,7 +510,7 @@ int shahash_check_list(const char *dir, const char *list_path) {
 }
 
 bool shahash_check_file(const char *hash, const char *path) {
-    if (hash == nullptr || path == nullptr || !os_file_exists(path))
+    if (hash == nullptr || path == nullptr)
         return false;
     const char *actual = regular_file_hex(path);
     return actual != nullptr && std::strcmp(actual, hash) == 0;

@@ -1,7 +1,6 @@
 // fileutils: file copy and append, and whole-line reading.
 #include "common/fileutils.h"
 
-#include "common/fileutils_internal.h"
 #include "common/stringcache.h"
 #include "common/vqdebug.h"
 #include "platform/platform.h"
@@ -75,17 +74,6 @@ bool copy_bytes(FILE *in, FILE *out) {
 
 } // namespace
 
-FILE *fileutils_open_regular(const char *path, const char *mode) {
-    struct plat_stat64 st;
-    if (plat_stat64(path, &st) != 0)
-        return nullptr;
-    if (!st.is_regular) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    return plat_fopen(path, mode);
-}
-
 int copyfile_helper(const char *source, const char *destination, uint8_t append) {
     if (source == nullptr || destination == nullptr)
         return 0;
@@ -93,7 +81,7 @@ int copyfile_helper(const char *source, const char *destination, uint8_t append)
         DB_TRACE("source and destination files seem to be the same");
         return 0;
     }
-    FILE *in = fileutils_open_regular(source, "r");
+    FILE *in = plat_fopen_regular(source, "r");
     if (in == nullptr) {
         DB_TRACE("could not open source file \"%s\", error: %d", source, errno);
         return 0;

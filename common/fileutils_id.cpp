@@ -5,11 +5,11 @@
 // regular files and closes every stream it opens before it returns.
 #include "common/fileutils.h"
 
-#include "common/fileutils_internal.h"
 #include "common/osdep.h"
 #include "common/stringcache.h"
 #include "common/vector.h"
 #include "common/vqdebug.h"
+#include "platform/platform.h"
 
 #include <array>
 #include <climits>
@@ -30,7 +30,7 @@ using Stream = std::unique_ptr<FILE, StreamCloser>;
 
 // Opens path only when it is a regular file; traces a failure.
 Stream open_regular(const char *path, const char *mode) {
-    Stream stream(fileutils_open_regular(path, mode));
+    Stream stream(plat_fopen_regular(path, mode));
     if (!stream)
         DB_TRACE("could not open \"%s\" as a regular file", path);
     return stream;

@@ -299,8 +299,8 @@ Found look_at(const char *path) {
 const char *regular_file_hex(const char *path) {
     if (look_at(path) != Found::regular)
         return nullptr;
-    File file(plat_fopen(path, "rb"));
-    if (!file && errno == ENOENT)
+    File file(plat_fopen_regular(path, "rb"));
+    if (!file && (errno == ENOENT || errno == EINVAL)) // gone, or swapped for a pipe
         return nullptr;
     if (!file)
         shahash_fatal("Cannot open file \"%s\"", path);

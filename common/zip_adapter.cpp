@@ -141,10 +141,7 @@ bool can_create(const char *pFilename) {
 // reads an added file only when the archive is written, so a directory or
 // an unreadable file would otherwise fail the whole archive then.
 bool is_readable_file(const char *path) {
-    struct plat_stat64 st;
-    if (plat_stat64(path, &st) != 0 || !st.is_regular)
-        return false;
-    FILE *fp = plat_fopen(path, "rb");
+    FILE *fp = plat_fopen_regular(path, "rb");
     if (fp == nullptr)
         return false;
     std::fclose(fp);

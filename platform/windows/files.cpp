@@ -209,8 +209,14 @@ extern "C" FILE *plat_fopen(const char *path, const char *mode) {
 }
 
 extern "C" FILE *plat_fopen_regular(const char *path, const char *mode) {
-    FILE *stream = plat_fopen(path, mode);
+    // The runtime refuses a directory with EACCES: the kind is told first,
+    // and checked again on the opened file.
     struct _stat64 st;
+    if (_stat64(path, &st) == 0 && (st.st_mode & _S_IFREG) == 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    FILE *stream = plat_fopen(path, mode);
     if (stream != nullptr &&
         (_fstat64(_fileno(stream), &st) != 0 || (st.st_mode & _S_IFREG) == 0)) {
         std::fclose(stream);

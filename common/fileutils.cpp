@@ -5,6 +5,7 @@
 #include "common/vqdebug.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,12 +130,17 @@ char *getLineEx(FILE *stream, uint32_t *length, uint32_t *size) {
         return nullptr;
     }
     size_t used = std::strlen(line);
+    // The size reported grows by a step at a time; the block under it
+    // doubles, so that a line of megabytes is not copied once per step.
+    uint64_t allocated = capacity;
     while ((used == 0 || line[used - 1] != '\n') && !std::feof(stream)) {
-        auto *grown = static_cast<char *>(must_alloc(capacity + kLineStep));
-        std::memcpy(grown, line, used);
-        std::free(line);
-        line = grown;
         capacity += kLineStep;
+        if (capacity > allocated) {
+            uint64_t grown = std::max<uint64_t>(allocated * 2, capacity);
+            line = static_cast<char *>(must_realloc(line, grown));
+            std::memset(line + allocated, 0, grown - allocated);
+            allocated = grown;
+        }
         if (plat_fgets(line + used, int(kLineStep), stream) == nullptr)
             break;
         used += std::strlen(line + used);

@@ -99,7 +99,8 @@ int32_t cmdline_driver(int32_t count, const char *const *vector, cmdline_options
                        uint32_t mode, const int32_t *output_level);
 
 // Runs item 0 of options with items 1.. as its arguments and waits. mode is
-// a CMDLINE_FILE_* value (any other launches directly). A command file is
+// a CMDLINE_FILE_* value (any other fails a debug assertion, then launches
+// directly when the assertion level lets it go on). A command file is
 // a ".cmd" temporary file, one argument a line, each with backslash,
 // blank, apostrophe and double quote escaped by a backslash and put in
 // double quotes when it holds white space, so that the command-file reader
